@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace pellora::platform {
+
+bool isValidUtf8(const QByteArray &bytes);
+
+// Decodes text written by the Windows program: Shift_JIS as Windows has it
+// (CP932, with its NEC and IBM extensions). Bytes that do not decode become U+FFFD.
+QString decodeCp932(const QByteArray &bytes);
+
+// Encodes to CP932; nothing when some character has no CP932 form.
+std::optional<QByteArray> encodeCp932(const QString &text);
+
+// UTF-8 when the bytes are valid UTF-8, else CP932: how names and files of
+// unknown origin are read.
+QString decodeUtf8OrCp932(const QByteArray &bytes);
+
+} // namespace pellora::platform

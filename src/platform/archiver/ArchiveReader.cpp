@@ -1,0 +1,200 @@
+#include "platform/archiver/ArchiveReader.h"
+
+#include "platform/TextCodec.h"
+
+#include <QFile>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace pellora::arc {
+
+namespace {
+constexpr size_t kBlockSize = 1 << 20;
+}
+
+// The file behind the reader. Our own callbacks rather than libarchive's
+// file opener: they read large blocks, seek (the ZIP reader needs it for
+// self-extracting and prefixed archives) and know the position for progress.
+struct ArchiveReader::Source {
+    int fd = -1;
+    qint64 position = 0;
+    std::vector<char> buffer = std::vector<char>(kBlockSize);
+
+    ~Source()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    static la_ssize_t read(archive *a, void *self, const void **block)
+    {
+        auto *s = static_cast<Source *>(self);
+        for (;;) {
+            const ssize_t n = ::read(s->fd, s->buffer.data(), s->buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                archive_set_error(a, errno, "read error");
+                return -1;
+            }
+            *block = s->buffer.data();
+            s->position += n;
+            return n;
+        }
+    }
+
+    static la_int64_t skip(archive *, void *self, la_int64_t request)
+    {
+        auto *s = static_cast<Source *>(self);
+        const off_t now = ::lseek(s->fd, 0, SEEK_CUR);
+        if (now < 0 || ::lseek(s->fd, request, SEEK_CUR) < 0)
+            return 0; // libarchive then reads through instead
+        s->position = now + request;
+        return request;
+    }
+
+    static la_int64_t seek(archive *, void *self, la_int64_t offset, int whence)
+    {
+        auto *s = static_cast<Source *>(self);
+        const off_t r = ::lseek(s->fd, offset, whence);
+        if (r < 0)
+            return ARCHIVE_FATAL;
+        s->position = r;
+        return r;
+    }
+};
+
+ArchiveReader::ArchiveReader(ArchiveFormat format, QByteArray path)
+    : m_format(format)
+    , m_path(std::move(path))
+{
+}
+
+ArchiveReader::~ArchiveReader() { closeArchive(); }
+
+void ArchiveReader::closeArchive()
+{
+    if (m_archive) {
+        archive_read_free(m_archive);
+        m_archive = nullptr;
+    }
+    m_source.reset();
+    m_entry = nullptr;
+}
+
+std::unique_ptr<ArchiveReader> ArchiveReader::open(ArchiveFormat format, const QString &path, QString *reason)
+{
+    std::unique_ptr<ArchiveReader> reader(new ArchiveReader(format, QFile::encodeName(path)));
+    if (!reader->start(false, reason))
+        return nullptr;
+    return reader;
+}
+
+bool ArchiveReader::start(bool namesAsCp932, QString *reason)
+{
+    closeArchive();
+    m_namesAsCp932 = namesAsCp932;
+    m_headersRead = 0;
+    auto fail = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+
+    // Look before opening: a FIFO would block the open and a device may act
+    // on being opened, so only a regular file is ever opened for reading.
+    struct stat st {};
+    if (::stat(m_path.constData(), &st) != 0)
+        return fail(QStringLiteral("ファイルがありません"));
+    if (!S_ISREG(st.st_mode))
+        return fail(QStringLiteral("通常のファイルではありません"));
+    m_source = std::make_unique<Source>();
+    m_source->fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (m_source->fd < 0)
+        return fail(QStringLiteral("ファイルを開けません (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
+    // The name may have been swapped for something else since the look.
+    if (::fstat(m_source->fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return fail(QStringLiteral("通常のファイルではありません"));
+    ::fcntl(m_source->fd, F_SETFL, ::fcntl(m_source->fd, F_GETFL) & ~O_NONBLOCK);
+    m_fileSize = st.st_size;
+
+    m_archive = archive_read_new();
+    switch (m_format) {
+    case ArchiveFormat::Lzh: archive_read_support_format_lha(m_archive); break;
+    case ArchiveFormat::Zip: archive_read_support_format_zip_seekable(m_archive); break;
+    case ArchiveFormat::Cab: archive_read_support_format_cab(m_archive); break;
+    }
+    if (namesAsCp932)
+        archive_read_set_format_option(m_archive, nullptr, "hdrcharset", "CP932");
+    archive_read_set_callback_data(m_archive, m_source.get());
+    archive_read_set_read_callback(m_archive, &Source::read);
+    archive_read_set_skip_callback(m_archive, &Source::skip);
+    archive_read_set_seek_callback(m_archive, &Source::seek);
+    if (archive_read_open1(m_archive) != ARCHIVE_OK)
+        return fail(QStringLiteral("アーカイブとして開けません (%1)").arg(errorString()));
+    return true;
+}
+
+ArchiveReader::Next ArchiveReader::next()
+{
+    if (!m_archive)
+        return Next::Fatal;
+    int r = archive_read_next_header(m_archive, &m_entry);
+    if (r == ARCHIVE_FATAL && m_format == ArchiveFormat::Lzh && !m_namesAsCp932) {
+        // Most likely a Shift_JIS name; read the archive again with CP932
+        // names, skipping the headers already handed out.
+        const qint64 seen = m_headersRead;
+        const QByteArray firstError = archive_error_string(m_archive);
+        QString ignored;
+        if (start(true, &ignored)) {
+            bool ok = true;
+            for (qint64 i = 0; i < seen && ok; ++i)
+                ok = archive_read_next_header(m_archive, &m_entry) >= ARCHIVE_WARN;
+            r = ok ? archive_read_next_header(m_archive, &m_entry) : ARCHIVE_FATAL;
+            m_headersRead = seen;
+        }
+        if (r == ARCHIVE_FATAL && m_archive && archive_error_string(m_archive) == nullptr && !firstError.isEmpty())
+            archive_set_error(m_archive, -1, "%s", firstError.constData());
+    }
+    switch (r) {
+    case ARCHIVE_OK:
+    case ARCHIVE_WARN:
+        ++m_headersRead;
+        return Next::Entry;
+    case ARCHIVE_EOF:
+        return Next::End;
+    case ARCHIVE_RETRY:
+    case ARCHIVE_FAILED:
+        ++m_headersRead;
+        return Next::Damaged;
+    default:
+        return Next::Fatal;
+    }
+}
+
+QString ArchiveReader::entryName() const
+{
+    if (!m_entry)
+        return {};
+    const char *raw = archive_entry_pathname(m_entry);
+    if (!raw)
+        return {};
+    return platform::decodeUtf8OrCp932(QByteArray(raw));
+}
+
+QString ArchiveReader::errorString() const
+{
+    const char *e = m_archive ? archive_error_string(m_archive) : nullptr;
+    return e ? QString::fromLocal8Bit(e) : QStringLiteral("不明なエラー");
+}
+
+qint64 ArchiveReader::position() const { return m_source ? m_source->position : 0; }
+
+} // namespace pellora::arc

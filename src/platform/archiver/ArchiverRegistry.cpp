@@ -1,0 +1,71 @@
+#include "platform/archiver/ArchiverRegistry.h"
+
+#include "platform/archiver/BuiltInArchiver.h"
+
+#include <QHash>
+#include <QMutex>
+
+namespace pellora::arc {
+
+namespace {
+
+struct Registry {
+    QMutex mutex;
+    QHash<QString, std::shared_ptr<ArchiverLibrary>> libraries;
+    bool initialised = false;
+
+    void fillBuiltIns()
+    {
+        libraries.clear();
+        libraries.insert(QStringLiteral("UNLHA32.DLL"), std::make_shared<BuiltInArchiver>(ArchiveFormat::Lzh));
+        libraries.insert(QStringLiteral("UNZIP32.DLL"), std::make_shared<BuiltInArchiver>(ArchiveFormat::Zip));
+        libraries.insert(QStringLiteral("CAB32.DLL"), std::make_shared<BuiltInArchiver>(ArchiveFormat::Cab));
+        initialised = true;
+    }
+};
+
+Registry &registry()
+{
+    static Registry r;
+    return r;
+}
+
+QString key(const QString &fileName) { return fileName.trimmed().toUpper(); }
+
+} // namespace
+
+std::shared_ptr<ArchiverLibrary> ArchiverRegistry::find(const QString &fileName)
+{
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    if (!r.initialised)
+        r.fillBuiltIns();
+    return r.libraries.value(key(fileName));
+}
+
+void ArchiverRegistry::install(const QString &fileName, std::shared_ptr<ArchiverLibrary> library)
+{
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    if (!r.initialised)
+        r.fillBuiltIns();
+    r.libraries.insert(key(fileName), std::move(library));
+}
+
+void ArchiverRegistry::remove(const QString &fileName)
+{
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    if (!r.initialised)
+        r.fillBuiltIns();
+    r.libraries.remove(key(fileName));
+}
+
+void ArchiverRegistry::restoreBuiltIns()
+{
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    r.fillBuiltIns();
+}
+
+} // namespace pellora::arc

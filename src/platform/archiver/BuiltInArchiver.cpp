@@ -1,0 +1,140 @@
+#include "platform/archiver/BuiltInArchiver.h"
+
+#include "platform/archiver/ArchiveReader.h"
+#include "platform/archiver/CommandLine.h"
+#include "platform/archiver/Extraction.h"
+#include "platform/archiver/Progress.h"
+
+#include <archive_entry.h>
+#include <cstring>
+
+namespace pellora::arc {
+
+struct BuiltInArchiver::Listing {
+    QString path;
+    QString wildcard = QStringLiteral("*.*");
+    std::unique_ptr<ArchiveReader> reader;
+    bool started = false;
+};
+
+BuiltInArchiver::BuiltInArchiver(ArchiveFormat format)
+    : m_format(format)
+{
+}
+
+BuiltInArchiver::~BuiltInArchiver() = default;
+
+int BuiltInArchiver::CheckArchive(const QString &path, int /*mode*/)
+{
+    QString reason;
+    const auto reader = ArchiveReader::open(m_format, path, &reason);
+    // Accepted when the first entry's header reads: a stray signature alone is not enough.
+    return reader && reader->next() == ArchiveReader::Next::Entry ? 1 : 0;
+}
+
+int BuiltInArchiver::Command(QObject *owner, const QString &commandLine, char *output, qsizetype size)
+{
+    const auto parsed = parseCommandLine(m_format, commandLine);
+    if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
+        const QString text = QStringLiteral("コマンドラインを解釈できません: %1\n何も解凍しませんでした\n").arg(error->message);
+        copyReport(text.toUtf8(), output, size);
+        return kResultBadCommand;
+    }
+    const ExtractCommand &command = std::get<ExtractCommand>(parsed);
+    ExtractionResult result;
+    ProgressState state;
+    ProgressHost *host = progressHost();
+    if (command.noProgress || !host)
+        result = runExtraction(m_format, command, nullptr);
+    else
+        host->run(owner, state, [&] { result = runExtraction(m_format, command, &state); });
+    copyReport(result.report, output, size);
+    return result.code;
+}
+
+HARC BuiltInArchiver::OpenArchive(QObject * /*owner*/, const QString &path, int /*mode*/)
+{
+    auto listing = std::make_shared<Listing>();
+    listing->path = path;
+    listing->reader = ArchiveReader::open(m_format, path, nullptr);
+    if (!listing->reader)
+        return 0;
+    QMutexLocker lock(&m_mutex);
+    const HARC handle = m_nextHandle++;
+    m_listings.insert(handle, std::move(listing));
+    return handle;
+}
+
+int BuiltInArchiver::FindFirst(HARC archive, const QString &wildcard, INDIVIDUALINFO *info)
+{
+    std::shared_ptr<Listing> listing;
+    {
+        QMutexLocker lock(&m_mutex);
+        listing = m_listings.value(archive);
+    }
+    if (!listing)
+        return -1;
+    // A second first search starts from the top again.
+    if (listing->started) {
+        listing->reader = ArchiveReader::open(m_format, listing->path, nullptr);
+        if (!listing->reader)
+            return -1;
+    }
+    listing->started = true;
+    listing->wildcard = wildcard.isEmpty() ? QStringLiteral("*.*") : wildcard;
+    return fillNext(*listing, info);
+}
+
+int BuiltInArchiver::FindNext(HARC archive, INDIVIDUALINFO *info)
+{
+    std::shared_ptr<Listing> listing;
+    {
+        QMutexLocker lock(&m_mutex);
+        listing = m_listings.value(archive);
+    }
+    if (!listing || !listing->started)
+        return -1;
+    return fillNext(*listing, info);
+}
+
+int BuiltInArchiver::CloseArchive(HARC archive)
+{
+    QMutexLocker lock(&m_mutex);
+    return m_listings.remove(archive) ? 0 : -1;
+}
+
+int BuiltInArchiver::fillNext(Listing &listing, INDIVIDUALINFO *info)
+{
+    ExtractCommand filter;
+    filter.filter = listing.wildcard;
+    const char separator = listingSeparator(m_format);
+    for (;;) {
+        const ArchiveReader::Next next = listing.reader->next();
+        if (next == ArchiveReader::Next::End || next == ArchiveReader::Next::Fatal)
+            return -1;
+        if (next == ArchiveReader::Next::Damaged)
+            continue; // list what can still be read
+        QString name = listing.reader->entryName();
+        if (!filterSelects(filter, name))
+            continue;
+        // Report names as the Windows libraries did: "/" for LZH and ZIP,
+        // "\" for CAB, folders with a trailing separator.
+        if (separator == '\\')
+            name.replace(u'/', u'\\');
+        else if (m_format == ArchiveFormat::Lzh)
+            name.replace(u'\\', u'/');
+        archive_entry *e = listing.reader->entry();
+        if (archive_entry_filetype(e) == AE_IFDIR && !name.endsWith(QLatin1Char(separator)))
+            name += QLatin1Char(separator);
+        QByteArray bytes = name.toUtf8();
+        qsizetype n = qMin<qsizetype>(bytes.size(), sizeof info->szFileName - 1);
+        while (n > 0 && n < bytes.size() && (static_cast<unsigned char>(bytes.at(n)) & 0xC0) == 0x80)
+            --n;
+        *info = {};
+        std::memcpy(info->szFileName, bytes.constData(), size_t(n));
+        info->dwOriginalSize = archive_entry_size_is_set(e) && archive_entry_size(e) > 0 ? quint64(archive_entry_size(e)) : 0;
+        return 0;
+    }
+}
+
+} // namespace pellora::arc

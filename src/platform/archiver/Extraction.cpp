@@ -1,0 +1,272 @@
+#include "platform/archiver/Extraction.h"
+
+#include "platform/archiver/ArchiveReader.h"
+#include "platform/archiver/ArchiverLibrary.h"
+#include "platform/archiver/EntryName.h"
+#include "platform/archiver/OutputTree.h"
+#include "platform/archiver/Progress.h"
+#include "platform/archiver/Report.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <cerrno>
+#include <vector>
+
+namespace pellora::arc {
+
+namespace {
+
+using Outcome = Report::Outcome;
+
+struct FolderTime {
+    QStringList components;
+    struct timespec mtime;
+};
+
+class Run final {
+public:
+    Run(ArchiveFormat format, const ExtractCommand &command, ProgressState *progress)
+        : m_format(format)
+        , m_command(command)
+        , m_progress(progress)
+    {
+    }
+
+    ExtractionResult execute();
+
+private:
+    // What became of one entry's data; Fatal ends the run.
+    enum class DataEnd { Written, Damaged, Fatal, NotWritten };
+
+    void extractEntry();
+    void extractFolder(const EntryPath &path);
+    void extractFile(const EntryPath &path, qint64 size);
+    DataEnd copyData(OutputTree::PendingFile &file, qint64 declared, qint64 *written, QString *detail);
+    bool entryTime(struct timespec *time) const;
+
+    ArchiveFormat m_format;
+    const ExtractCommand &m_command;
+    ProgressState *m_progress;
+    std::unique_ptr<ArchiveReader> m_reader;
+    OutputTree m_tree;
+    Report m_report;
+    std::vector<FolderTime> m_folderTimes;
+    bool m_fatal = false;
+};
+
+ExtractionResult Run::execute()
+{
+    QString reason;
+    m_reader = ArchiveReader::open(m_format, m_command.archive, &reason);
+    if (!m_reader) {
+        m_report.line(QStringLiteral("アーカイブを開けません: %1 (%2)").arg(m_command.archive, reason));
+        return {kResultCannotOpen, m_report.text()};
+    }
+    if (const OutputProblem problem = m_tree.open(m_command.outputFolder)) {
+        m_report.line(QStringLiteral("解凍先フォルダを作成できません: %1 (%2)").arg(m_command.outputFolder, problem.describe()));
+        return {kResultOutputFolder, m_report.text()};
+    }
+    if (m_progress)
+        m_progress->setArchiveSize(m_reader->fileSize());
+
+    bool cancelled = false;
+    bool endedEarly = false;
+    for (;;) {
+        const ArchiveReader::Next next = m_reader->next();
+        if (next == ArchiveReader::Next::End)
+            break;
+        if (next == ArchiveReader::Next::Fatal) {
+            m_report.header(m_reader->errorString());
+            endedEarly = true;
+            break;
+        }
+        if (next == ArchiveReader::Next::Damaged) {
+            m_report.header(m_reader->errorString());
+            if (!m_command.skipDamaged) {
+                endedEarly = true;
+                break;
+            }
+            continue;
+        }
+        if (!filterSelects(m_command, m_reader->entryName()))
+            continue;
+        extractEntry();
+        if (m_fatal) {
+            endedEarly = true;
+            break;
+        }
+        if (m_progress && m_progress->cancelRequested()) {
+            cancelled = true;
+            break;
+        }
+    }
+
+    // Folder times last: writing into a folder changes its time.
+    for (auto it = m_folderTimes.rbegin(); it != m_folderTimes.rend(); ++it)
+        m_tree.setFolderTime(it->components, it->mtime);
+
+    if (endedEarly)
+        m_report.endedEarly();
+    if (cancelled)
+        m_report.cancelled();
+    int code = kResultOk;
+    if (cancelled)
+        code = kResultCancelled;
+    else if (endedEarly)
+        code = kResultDamagedArchive;
+    else if (m_report.hasErrors())
+        code = kResultEntryErrors;
+    return {code, m_report.text()};
+}
+
+bool Run::entryTime(struct timespec *time) const
+{
+    archive_entry *e = m_reader->entry();
+    if (!archive_entry_mtime_is_set(e))
+        return false;
+    time->tv_sec = archive_entry_mtime(e);
+    time->tv_nsec = archive_entry_mtime_nsec(e);
+    return true;
+}
+
+void Run::extractEntry()
+{
+    archive_entry *e = m_reader->entry();
+    const QString name = m_reader->entryName();
+    const EntryPath path = makeEntryPath(name);
+    const qint64 size = archive_entry_size_is_set(e) ? archive_entry_size(e) : 0;
+    const mode_t type = archive_entry_filetype(e);
+    const QString shown = path.display.isEmpty() ? QStringLiteral("(名前なし)") : path.display;
+
+    if (m_progress)
+        m_progress->beginEntry(shown, size);
+
+    if (archive_entry_hardlink(e)) {
+        m_report.entry(shown, size, Outcome::Refused, QStringLiteral("ハードリンクは作成しません"));
+        return;
+    }
+    if (type == AE_IFLNK || archive_entry_symlink(e)) {
+        m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクは作成しません"));
+        return;
+    }
+    if (type == AE_IFDIR) {
+        if (path.components.isEmpty() && path.refusal == u"名前がありません")
+            return; // "./" and the like: the output folder itself
+        if (!path.isSafe()) {
+            m_report.entry(shown, 0, Outcome::Refused, path.refusal);
+            return;
+        }
+        extractFolder(path);
+        return;
+    }
+    if (type != AE_IFREG && type != 0) {
+        m_report.entry(shown, size, Outcome::Refused, QStringLiteral("特殊なファイルは作成しません"));
+        return;
+    }
+    if (!path.isSafe()) {
+        m_report.entry(shown, size, Outcome::Refused, path.refusal);
+        return;
+    }
+    extractFile(path, size);
+}
+
+void Run::extractFolder(const EntryPath &path)
+{
+    const QString shown = path.display.endsWith(u'/') ? path.display : path.display + u'/';
+    if (const OutputProblem problem = m_tree.makeFolders(path.components)) {
+        const Outcome outcome = problem.kind == OutputProblem::System ? Outcome::NotWritten : Outcome::Refused;
+        m_report.entry(shown, 0, outcome, problem.describe());
+        return;
+    }
+    struct timespec time {};
+    if (entryTime(&time))
+        m_folderTimes.push_back({path.components, time});
+    m_report.entry(shown, 0, Outcome::FolderMade);
+}
+
+void Run::extractFile(const EntryPath &path, qint64 size)
+{
+    OutputTree::Existing existing;
+    if (const OutputProblem problem = m_tree.inspect(path.components, &existing)) {
+        const Outcome outcome = problem.kind == OutputProblem::System ? Outcome::NotWritten : Outcome::Refused;
+        m_report.entry(path.display, size, outcome, problem.describe());
+        return;
+    }
+    struct timespec time {};
+    const bool hasTime = entryTime(&time);
+    if (existing.exists && !m_command.replaceAlways) {
+        // Keep a file that is not older than the archived one. Whole seconds:
+        // DOS times in the archive are coarser than the file system's.
+        if (!hasTime || existing.mtime.tv_sec >= time.tv_sec) {
+            m_report.entry(path.display, size, Outcome::Kept);
+            return;
+        }
+    }
+
+    const mode_t mode = archive_entry_perm(m_reader->entry());
+    OutputTree::PendingFile file;
+    if (const OutputProblem problem = m_tree.createFile(path.components, (mode & 0100) != 0, &file)) {
+        const Outcome outcome = problem.kind == OutputProblem::System ? Outcome::NotWritten : Outcome::Refused;
+        m_report.entry(path.display, size, outcome, problem.describe());
+        return;
+    }
+
+    const qint64 declared = archive_entry_size_is_set(m_reader->entry()) ? size : -1;
+    qint64 written = 0;
+    QString detail;
+    const DataEnd end = copyData(file, declared, &written, &detail);
+    if (end != DataEnd::Written) {
+        file.discard();
+        m_report.entry(path.display, size, end == DataEnd::NotWritten ? Outcome::NotWritten : Outcome::Damaged, detail);
+        m_fatal = end == DataEnd::Fatal;
+        return;
+    }
+    const qint64 finalSize = declared >= 0 ? declared : written;
+    if (const OutputProblem problem = file.commit(finalSize, hasTime ? &time : nullptr)) {
+        m_report.entry(path.display, size, Outcome::NotWritten, problem.describe());
+        return;
+    }
+    m_report.entry(path.display, size, existing.exists ? Outcome::Replaced : Outcome::Extracted);
+}
+
+Run::DataEnd Run::copyData(OutputTree::PendingFile &file, qint64 declared, qint64 *written, QString *detail)
+{
+    archive *a = m_reader->handle();
+    for (;;) {
+        const void *block = nullptr;
+        size_t length = 0;
+        la_int64_t offset = 0;
+        const int r = archive_read_data_block(a, &block, &length, &offset);
+        if (r == ARCHIVE_EOF)
+            return DataEnd::Written;
+        // Any warning while reading data means the bytes are not to be trusted
+        // (libarchive reports CRC mismatches as warnings).
+        if (r != ARCHIVE_OK) {
+            *detail = damageReason(m_reader->errorString());
+            return r == ARCHIVE_FATAL ? DataEnd::Fatal : DataEnd::Damaged;
+        }
+        if (declared >= 0) {
+            // A body longer than its header says is cut at the declared size.
+            if (offset >= declared)
+                return DataEnd::Written;
+            if (offset + la_int64_t(length) > declared)
+                length = size_t(declared - offset);
+        }
+        if (length > 0 && !file.writeAt(static_cast<const char *>(block), length, offset)) {
+            *detail = OutputProblem{OutputProblem::System, errno}.describe();
+            return DataEnd::NotWritten;
+        }
+        *written = qMax(*written, qint64(offset) + qint64(length));
+        if (m_progress)
+            m_progress->addBytes(qint64(length), m_reader->position());
+    }
+}
+
+} // namespace
+
+ExtractionResult runExtraction(ArchiveFormat format, const ExtractCommand &command, ProgressState *progress)
+{
+    return Run(format, command, progress).execute();
+}
+
+} // namespace pellora::arc

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <ctime>
+
+namespace pellora::arc {
+
+// Why a write under the output folder did not happen.
+struct OutputProblem {
+    enum Kind {
+        None,
+        SymlinkOnPath,   // a symbolic link stands where a folder of the entry's path should be
+        SymlinkAtName,   // a symbolic link stands at the entry's own name
+        NotAFolder,      // a file stands where a folder of the entry's path should be
+        FolderAtName,    // a folder stands at the entry's own name
+        SpecialAtName,   // a device, FIFO or socket stands at the entry's own name
+        System,          // errno says why
+    };
+    Kind kind = None;
+    int error = 0;
+
+    explicit operator bool() const { return kind != None; }
+    QString describe() const; // UI language
+};
+
+// The output folder, held open as a directory descriptor. Every entry is
+// created relative to it with *at() calls and O_NOFOLLOW on each folder of
+// its path, so no name and no link already on disk can lead outside it, and
+// the process's current directory never matters.
+class OutputTree final {
+public:
+    OutputTree() = default;
+    ~OutputTree();
+    OutputTree(const OutputTree &) = delete;
+    OutputTree &operator=(const OutputTree &) = delete;
+
+    // Creates the folder (with missing parents) and opens it.
+    OutputProblem open(const QString &folder);
+
+    // Makes the folders of components (all of them), refusing links.
+    OutputProblem makeFolders(const QStringList &components);
+
+    // What stands at an entry's name now.
+    struct Existing {
+        bool exists = false;
+        struct timespec mtime {};
+    };
+    OutputProblem inspect(const QStringList &components, Existing *existing);
+
+    // A file being written under a temporary name beside its final name.
+    class PendingFile final {
+    public:
+        PendingFile() = default;
+        ~PendingFile();
+        PendingFile(PendingFile &&other) noexcept;
+        PendingFile &operator=(PendingFile &&other) noexcept;
+
+        bool isOpen() const { return m_fd >= 0; }
+        // Writes at an offset; false with errno set on failure.
+        bool writeAt(const char *data, size_t size, qint64 offset);
+        // Sets the size (for entries ending in a hole), times, and renames the
+        // file over its final name. The temporary file is gone either way.
+        OutputProblem commit(qint64 size, const struct timespec *mtime);
+        // Removes the temporary file.
+        void discard();
+
+    private:
+        friend class OutputTree;
+        int m_dirFd = -1;   // not owned
+        int m_fd = -1;
+        QByteArray m_tempName;
+        QByteArray m_finalName;
+    };
+
+    // Opens a new temporary file in the entry's folder (created as needed).
+    OutputProblem createFile(const QStringList &components, bool executable, PendingFile *file);
+
+    // Restores a folder's time after its contents were written.
+    void setFolderTime(const QStringList &components, const struct timespec &mtime);
+
+private:
+    // Descriptor of the folder holding components[0 .. count-1], creating
+    // missing folders when create is set; cached for runs of entries in one folder.
+    int folderFd(const QStringList &components, qsizetype count, bool create, OutputProblem *problem);
+
+    int m_rootFd = -1;
+    QStringList m_cachedPath;
+    int m_cachedFd = -1;
+};
+
+} // namespace pellora::arc

@@ -1,0 +1,97 @@
+// pellora-arc: the archiver layer from the command line, for diagnosis,
+// scripts and benchmarks. No window is ever shown.
+
+#include "core/ArchiveKind.h"
+#include "platform/Locale.h"
+#include "platform/archiver/ArchiverRegistry.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using namespace pellora;
+
+void print(const QString &text) { std::fputs(text.toUtf8().constData(), stdout); }
+
+int usage()
+{
+    std::fputs("usage: pellora-arc check FILE\n"
+               "       pellora-arc list FILE\n"
+               "       pellora-arc run LIBRARY COMMANDLINE\n"
+               "LIBRARY is UNLHA32.DLL, UNZIP32.DLL or CAB32.DLL; COMMANDLINE is one argument, e.g.\n"
+               "  pellora-arc run UNLHA32.DLL 'x -a1 -jp1 -n \"a.lzh\" \"out/\" \"*.*\"'\n",
+               stderr);
+    return 2;
+}
+
+const char *libraryForKind(const QString &kind)
+{
+    if (kind == u"LZH")
+        return arc::kUnlhaLibrary;
+    if (kind == u"ZIP")
+        return arc::kUnzipLibrary;
+    return arc::kCabLibrary;
+}
+
+int check(const QString &file)
+{
+    const QString kind = core::detectArchiveKind(file);
+    if (kind.isEmpty())
+        return 1;
+    print(kind + u'\n');
+    return 0;
+}
+
+int list(const QString &file)
+{
+    const QString kind = core::detectArchiveKind(file);
+    if (kind.isEmpty()) {
+        std::fprintf(stderr, "pellora-arc: no library accepts %s\n", file.toUtf8().constData());
+        return 1;
+    }
+    const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(libraryForKind(kind)));
+    const arc::HARC handle = library->OpenArchive(nullptr, file, 0);
+    if (!handle) {
+        std::fprintf(stderr, "pellora-arc: cannot open %s\n", file.toUtf8().constData());
+        return 1;
+    }
+    arc::INDIVIDUALINFO info;
+    for (int r = library->FindFirst(handle, QStringLiteral("*.*"), &info); r == 0; r = library->FindNext(handle, &info))
+        std::printf("%llu\t%s\n", static_cast<unsigned long long>(info.dwOriginalSize), info.szFileName);
+    library->CloseArchive(handle);
+    return 0;
+}
+
+int run(const QString &libraryName, const QString &commandLine)
+{
+    const auto library = arc::ArchiverRegistry::find(libraryName);
+    if (!library) {
+        std::fprintf(stderr, "pellora-arc: no library named %s\n", libraryName.toUtf8().constData());
+        return 2;
+    }
+    constexpr qsizetype kOutputSize = 64000; // what the program itself passes
+    std::vector<char> output(kOutputSize);
+    const int code = library->Command(nullptr, commandLine, output.data(), kOutputSize);
+    std::fputs(output.data(), stdout);
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    platform::ensureUtf8Ctype();
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args.at(0) == u"check")
+        return check(args.at(1));
+    if (args.size() == 2 && args.at(0) == u"list")
+        return list(args.at(1));
+    if (args.size() == 3 && args.at(0) == u"run")
+        return run(args.at(1), args.at(2));
+    return usage();
+}
