@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Pellora needs to build, run and test.
-# Usage: scripts/install-deps.sh [build|test]   (default: build)
-# Packages already installed are skipped; needs root or sudo when something is missing.
+# Installs the Debian packages Pellora needs. Packages already installed are
+# skipped; installing needs root or sudo.
+#   scripts/install-deps.sh            build, run and test
+#   scripts/install-deps.sh fixtures   also the archivers that remake tests/data
+#   scripts/install-deps.sh bench      also the archivers and bsdtar for bench/
 set -euo pipefail
 
-build_pkgs=(
+pkgs=(
   cmake ninja-build g++ pkg-config   # the build
-  qt6-base-dev qt6-base-dev-tools    # Qt 6 Core/Gui/Widgets/Test
-  libarchive-dev                     # LZH, ZIP and CAB reading
-  fonts-ipafont-gothic               # a Japanese font for the UI
+  qt6-base-dev qt6-qpa-plugins       # Qt 6 Core, Gui, Widgets and Test; window-system plugins
+  libarchive-dev                     # reading LZH, ZIP and CAB
+  fonts-ipafont-gothic               # a Japanese font, so the UI's texts show
 )
-test_pkgs=(
-  xvfb xauth                         # a real X server for the run-under-X checks
-  jlha-utils p7zip-full zip gcab     # real archivers that make the test fixtures
-  libarchive-tools                   # bsdtar, the peer in the benchmarks
-  python3                            # fixture and benchmark scripts
-)
-
-pkgs=("${build_pkgs[@]}")
-[ "${1:-build}" = test ] && pkgs+=("${test_pkgs[@]}")
+case "${1:-}" in
+  fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3) ;;
+  bench) pkgs+=(jlha-utils zip gcab libarchive-tools python3) ;;
+  "") ;;
+  *) echo "usage: $0 [fixtures|bench]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${pkgs[@]}"; do
@@ -28,7 +27,7 @@ done
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  command -v sudo >/dev/null || { echo "install-deps: root or sudo is needed to install: ${missing[*]}" >&2; exit 1; }
   sudo=sudo
 fi
 echo "install-deps: installing ${missing[*]}"

@@ -128,7 +128,12 @@ bool ArchiveReader::start(bool namesAsCp932, QString *reason)
     m_archive = archive_read_new();
     switch (m_format) {
     case ArchiveFormat::Lzh: archive_read_support_format_lha(m_archive); break;
-    case ArchiveFormat::Zip: archive_read_support_format_zip_seekable(m_archive); break;
+    case ArchiveFormat::Zip:
+        if (m_streamingZip)
+            archive_read_support_format_zip_streamable(m_archive);
+        else
+            archive_read_support_format_zip_seekable(m_archive);
+        break;
     case ArchiveFormat::Cab: archive_read_support_format_cab(m_archive); break;
     }
     if (namesAsCp932)
@@ -137,9 +142,15 @@ bool ArchiveReader::start(bool namesAsCp932, QString *reason)
     archive_read_set_read_callback(m_archive, &Source::read);
     archive_read_set_skip_callback(m_archive, &Source::skip);
     archive_read_set_seek_callback(m_archive, &Source::seek);
-    if (archive_read_open1(m_archive) != ARCHIVE_OK)
-        return fail(QStringLiteral("アーカイブとして開けません (%1)").arg(errorString()));
-    return true;
+    if (archive_read_open1(m_archive) == ARCHIVE_OK)
+        return true;
+    if (m_format == ArchiveFormat::Zip && !m_streamingZip) {
+        // No central directory (a download cut short): read the local headers
+        // in order instead, so the entries before the cut can still be saved.
+        m_streamingZip = true;
+        return start(namesAsCp932, reason);
+    }
+    return fail(QStringLiteral("アーカイブとして開けません (%1)").arg(errorString()));
 }
 
 ArchiveReader::Next ArchiveReader::next()

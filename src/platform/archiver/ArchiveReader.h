@@ -61,6 +61,7 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_headersRead = 0;
     bool m_namesAsCp932 = false;
+    bool m_streamingZip = false;
 };
 
 } // namespace pellora::arc

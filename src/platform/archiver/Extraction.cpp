@@ -51,6 +51,9 @@ private:
     OutputTree m_tree;
     Report m_report;
     std::vector<FolderTime> m_folderTimes;
+    // Paths of link entries not created: what the archive puts "through"
+    // them is meant to land wherever they point, so it is refused too.
+    QList<QStringList> m_refusedLinks;
     bool m_fatal = false;
 };
 
@@ -146,8 +149,16 @@ void Run::extractEntry()
         return;
     }
     if (type == AE_IFLNK || archive_entry_symlink(e)) {
+        if (path.isSafe())
+            m_refusedLinks.append(path.components);
         m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクは作成しません"));
         return;
+    }
+    for (const QStringList &link : m_refusedLinks) {
+        if (path.components.size() > link.size() && path.components.mid(0, link.size()) == link) {
+            m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクの先には解凍しません"));
+            return;
+        }
     }
     if (type == AE_IFDIR) {
         if (path.components.isEmpty() && path.refusal == u"名前がありません")

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/archiver/ArchiverLibrary.h"
+
+#include <QStringList>
+
+#include <cstring>
+
+namespace pellora::test {
+
+// A library described as plain data: it accepts the files it is told to,
+// records every command line, and answers with a fixed report and code.
+class FakeArchiver final : public arc::ArchiverLibrary {
+public:
+    QStringList accepts;                 // paths CheckArchive says yes to
+    QStringList commands;                // command lines received
+    QByteArray report = "fake report\n"; // what Command writes
+    int code = 0;
+    QList<QPair<quint64, QByteArray>> entries; // what the listing yields
+
+    int CheckArchive(const QString &path, int) override { return accepts.contains(path) ? 1 : 0; }
+    int Command(QObject *, const QString &commandLine, char *output, qsizetype size) override
+    {
+        commands.append(commandLine);
+        arc::copyReport(report, output, size);
+        return code;
+    }
+    arc::HARC OpenArchive(QObject *, const QString &path, int) override { return accepts.contains(path) ? 1 : 0; }
+    int FindFirst(arc::HARC, const QString &, arc::INDIVIDUALINFO *info) override
+    {
+        m_next = 0;
+        return FindNext(1, info);
+    }
+    int FindNext(arc::HARC, arc::INDIVIDUALINFO *info) override
+    {
+        if (m_next >= entries.size())
+            return -1;
+        *info = {};
+        info->dwOriginalSize = entries.at(m_next).first;
+        std::strncpy(info->szFileName, entries.at(m_next).second.constData(), sizeof info->szFileName - 1);
+        ++m_next;
+        return 0;
+    }
+    int CloseArchive(arc::HARC) override { return 0; }
+
+private:
+    qsizetype m_next = 0;
+};
+
+} // namespace pellora::test

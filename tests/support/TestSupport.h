@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+
+namespace pellora::test {
+
+// A file under tests/data.
+QString dataPath(const QString &relative);
+
+// The fixture manifest tests/data/fixtures.json, one object per archive.
+QJsonArray fixtureManifest();
+
+// Every regular file under folder (relative path with "/" -> SHA-256 hex).
+QMap<QString, QString> fileHashes(const QString &folder);
+
+// Every folder under folder, relative, "/"-separated.
+QStringList folders(const QString &folder);
+
+// Every name under folder whatever its type (files, folders, links), relative.
+QStringList allNames(const QString &folder);
+
+QByteArray sha256Hex(const QByteArray &bytes);
+
+// Writes bytes to a file, creating its folder; fails the test on error.
+void writeFile(const QString &path, const QByteArray &bytes);
+
+} // namespace pellora::test
