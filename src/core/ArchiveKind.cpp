@@ -11,9 +11,9 @@ QString detectArchiveKind(const QString &path)
         const char *kind;
     };
     static constexpr Candidate candidates[] = {
-        {arc::kUnlhaLibrary, "LZH"},
-        {arc::kUnzipLibrary, "ZIP"},
-        {arc::kCabLibrary, "CAB"},
+        { arc::kUnlhaLibrary, "LZH" },
+        { arc::kUnzipLibrary, "ZIP" },
+        { arc::kCabLibrary, "CAB" },
     };
     QString kind;
     for (const Candidate &c : candidates) {

@@ -9,8 +9,8 @@ namespace {
 
 // One conversion through iconv. With lenient set, undecodable bytes become
 // U+FFFD (or are skipped on the way out); otherwise they fail the call.
-std::optional<QByteArray> convert(const char *to, const char *from, const QByteArray &in, bool lenient,
-                                  const QByteArray &replacement)
+std::optional<QByteArray> convert(
+    const char *to, const char *from, const QByteArray &in, bool lenient, const QByteArray &replacement)
 {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))

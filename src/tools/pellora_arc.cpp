@@ -15,7 +15,10 @@ namespace {
 
 using namespace pellora;
 
-void print(const QString &text) { std::fputs(text.toUtf8().constData(), stdout); }
+void print(const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+}
 
 int usage()
 {
@@ -24,7 +27,7 @@ int usage()
                "       pellora-arc run LIBRARY COMMANDLINE\n"
                "LIBRARY is UNLHA32.DLL, UNZIP32.DLL or CAB32.DLL; COMMANDLINE is one argument, e.g.\n"
                "  pellora-arc run UNLHA32.DLL 'x -a1 -jp1 -n \"a.lzh\" \"out/\" \"*.*\"'\n",
-               stderr);
+        stderr);
     return 2;
 }
 

@@ -34,11 +34,11 @@ void tst_ArchiveKind::laterLibraryWins()
     const QString path = QStringLiteral("/x/a.exe");
 
     QCOMPARE(core::detectArchiveKind(path), QString());
-    lzh->accepts = {path};
+    lzh->accepts = { path };
     QCOMPARE(core::detectArchiveKind(path), QStringLiteral("LZH"));
-    zip->accepts = {path};
+    zip->accepts = { path };
     QCOMPARE(core::detectArchiveKind(path), QStringLiteral("ZIP"));
-    cab->accepts = {path};
+    cab->accepts = { path };
     QCOMPARE(core::detectArchiveKind(path), QStringLiteral("CAB"));
     zip->accepts.clear();
     QCOMPARE(core::detectArchiveKind(path), QStringLiteral("CAB"));
@@ -49,7 +49,7 @@ void tst_ArchiveKind::laterLibraryWins()
 void tst_ArchiveKind::missingLibraryIsNeverAsked()
 {
     auto zip = std::make_shared<test::FakeArchiver>();
-    zip->accepts = {QStringLiteral("/x/a.zip")};
+    zip->accepts = { QStringLiteral("/x/a.zip") };
     ArchiverRegistry::install(QStringLiteral("UNZIP32.DLL"), zip);
     ArchiverRegistry::remove(QStringLiteral("CAB32.DLL"));
     ArchiverRegistry::remove(QStringLiteral("UNLHA32.DLL"));

@@ -41,7 +41,10 @@ namespace {
 
 const QString kTempMark = QStringLiteral(".~pellora-");
 
-QString outputOf(const QTemporaryDir &sandbox) { return sandbox.filePath(QStringLiteral("out")) + u'/'; }
+QString outputOf(const QTemporaryDir &sandbox)
+{
+    return sandbox.filePath(QStringLiteral("out")) + u'/';
+}
 
 QStringList stringList(const QJsonValue &value)
 {
@@ -53,7 +56,7 @@ QStringList stringList(const QJsonValue &value)
 
 void setMtime(const QString &path, qint64 seconds)
 {
-    struct utimbuf times {};
+    struct utimbuf times { };
     times.actime = times.modtime = time_t(seconds);
     QCOMPARE(::utime(QFile::encodeName(path).constData(), &times), 0);
 }
@@ -74,7 +77,7 @@ void tst_Extraction::extractsEveryFixtureAsACarefulUserExpects_data()
         if (f.value(QStringLiteral("kind")).toString().isEmpty())
             continue;
         QTest::newRow(qPrintable(f.value(QStringLiteral("file")).toString() + QStringLiteral(": ")
-                                 + f.value(QStringLiteral("about")).toString()))
+            + f.value(QStringLiteral("about")).toString()))
             << f;
     }
 }
@@ -86,21 +89,21 @@ void tst_Extraction::extractsEveryFixtureAsACarefulUserExpects()
     const QString out = outputOf(sandbox);
     const QStringList refused = stringList(fixture.value(QStringLiteral("refused")));
     const QStringList damaged = stringList(fixture.value(QStringLiteral("damaged")));
-    const QStringList outside = {QStringLiteral("/tmp/abs-evil.txt"), QStringLiteral("/tmp/evil5.txt"),
-                                 QStringLiteral("/evil.txt"), QDir::tempPath() + QStringLiteral("/evil.txt")};
+    const QStringList outside = { QStringLiteral("/tmp/abs-evil.txt"), QStringLiteral("/tmp/evil5.txt"),
+        QStringLiteral("/evil.txt"), QDir::tempPath() + QStringLiteral("/evil.txt") };
     QMap<QString, bool> existedBefore;
     for (const QString &path : outside)
         existedBefore[path] = QFileInfo::exists(path);
 
     const auto run = test::extractAll(fixture.value(QStringLiteral("kind")).toString(),
-                                      test::dataPath(fixture.value(QStringLiteral("file")).toString()), out);
+        test::dataPath(fixture.value(QStringLiteral("file")).toString()), out);
 
     // Every expected file, byte for byte, under its correct name.
     const QJsonObject files = fixture.value(QStringLiteral("files")).toObject();
     const QMap<QString, QString> got = test::fileHashes(out);
     for (auto it = files.begin(); it != files.end(); ++it)
         QVERIFY2(got.value(it.key()) == it.value().toString(),
-                 qPrintable(QStringLiteral("%1 missing or wrong\n%2").arg(it.key(), run.report)));
+            qPrintable(QStringLiteral("%1 missing or wrong\n%2").arg(it.key(), run.report)));
     if (fixture.contains(QStringLiteral("files")))
         QCOMPARE(QStringList(got.keys()), QStringList(files.keys()));
     for (const QString &dir : stringList(fixture.value(QStringLiteral("dirs"))))
@@ -118,10 +121,12 @@ void tst_Extraction::extractsEveryFixtureAsACarefulUserExpects()
 
     // Each refused and damaged entry is named in the report.
     for (const QString &name : refused)
-        QVERIFY2(run.report.contains(name) && run.report.contains(QStringLiteral("解凍しませんでした")), qPrintable(run.report));
+        QVERIFY2(run.report.contains(name) && run.report.contains(QStringLiteral("解凍しませんでした")),
+            qPrintable(run.report));
     // A damaged header may not even yield its entry's name; then the header is reported.
     for (const QString &name : damaged) {
-        QVERIFY2(run.report.contains(name) || run.report.contains(QStringLiteral("ヘッダーが壊れています")), qPrintable(run.report));
+        QVERIFY2(run.report.contains(name) || run.report.contains(QStringLiteral("ヘッダーが壊れています")),
+            qPrintable(run.report));
         QVERIFY(!QFileInfo::exists(out + name));
     }
     const bool clean = refused.isEmpty() && damaged.isEmpty() && !run.report.contains(QStringLiteral("ヘッダー"));
@@ -151,8 +156,9 @@ void tst_Extraction::keepsNewerFilesAndReplacesOlderOnes()
     QCOMPARE(contents(out + QStringLiteral("doc/manual.txt")), QByteArray("my edited manual"));
     QCOMPARE(contents(out + QStringLiteral("empty.txt")), QByteArray("same age"));
     QVERIFY2(run.report.contains(QStringLiteral("readme.txt  37 バイト  上書きしました")), qPrintable(run.report));
-    QVERIFY2(run.report.contains(QStringLiteral("doc/manual.txt  40,000 バイト  既存のファイルが同じか新しいので残しました")),
-             qPrintable(run.report));
+    QVERIFY2(run.report.contains(
+                 QStringLiteral("doc/manual.txt  40,000 バイト  既存のファイルが同じか新しいので残しました")),
+        qPrintable(run.report));
     QCOMPARE(run.code, int(arc::kResultOk));
 }
 
@@ -161,9 +167,15 @@ void tst_Extraction::replaceSwitchAlwaysReplaces_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("replace");
-    QTest::newRow("LZH -c") << "LZH" << "lzh/lh6.lzh" << " -c";
-    QTest::newRow("ZIP -o") << "ZIP" << "zip/stored.zip" << " -o";
-    QTest::newRow("CAB -o") << "CAB" << "cab/mszip.cab" << " -o";
+    QTest::newRow("LZH -c") << "LZH"
+                            << "lzh/lh6.lzh"
+                            << " -c";
+    QTest::newRow("ZIP -o") << "ZIP"
+                            << "zip/stored.zip"
+                            << " -o";
+    QTest::newRow("CAB -o") << "CAB"
+                            << "cab/mszip.cab"
+                            << " -o";
 }
 
 void tst_Extraction::replaceSwitchAlwaysReplaces()
@@ -193,17 +205,23 @@ void tst_Extraction::extractsOneEntryByPath_data()
     QTest::addColumn<QStringList>("produced");
 
     QTest::newRow("LZH -p names the entry by its full path")
-        << "UNLHA32.DLL" << R"(x -a1 -jp1 -n -p "%1/lzh/lh5.lzh" "%2" "doc/manual.txt")" << QStringList{"doc/manual.txt"};
+        << "UNLHA32.DLL"
+        << R"(x -a1 -jp1 -n -p "%1/lzh/lh5.lzh" "%2" "doc/manual.txt")" << QStringList{ "doc/manual.txt" };
     QTest::newRow("LZH -p takes the DOS separator too")
-        << "UNLHA32.DLL" << R"(x -a1 -jp1 -n -p "%1/lzh/lh5.lzh" "%2" "deep\a\b\c.txt")" << QStringList{"deep/a/b/c.txt"};
+        << "UNLHA32.DLL"
+        << R"(x -a1 -jp1 -n -p "%1/lzh/lh5.lzh" "%2" "deep\a\b\c.txt")" << QStringList{ "deep/a/b/c.txt" };
     QTest::newRow("LZH -p with a name that is only in a folder extracts nothing")
-        << "UNLHA32.DLL" << R"(x -a1 -jp1 -n -p "%1/lzh/lh5.lzh" "%2" "manual.txt")" << QStringList{};
+        << "UNLHA32.DLL"
+        << R"(x -a1 -jp1 -n -p "%1/lzh/lh5.lzh" "%2" "manual.txt")" << QStringList{};
     QTest::newRow("LZH without -p matches the file name in any folder")
-        << "UNLHA32.DLL" << R"(x -a1 -jp1 -n "%1/lzh/lh5.lzh" "%2" "c.txt")" << QStringList{"deep/a/b/c.txt"};
+        << "UNLHA32.DLL"
+        << R"(x -a1 -jp1 -n "%1/lzh/lh5.lzh" "%2" "c.txt")" << QStringList{ "deep/a/b/c.txt" };
     QTest::newRow("ZIP names the entry by its path")
-        << "UNZIP32.DLL" << R"(-x -i --i "%1/zip/deflate.zip" "%2" "doc/data.bin")" << QStringList{"doc/data.bin"};
+        << "UNZIP32.DLL"
+        << R"(-x -i --i "%1/zip/deflate.zip" "%2" "doc/data.bin")" << QStringList{ "doc/data.bin" };
     QTest::newRow("CAB names the entry by its DOS path")
-        << "CAB32.DLL" << R"(-x -k -n -i "%1/cab/nested-folders.cab" "%2" "left\readme.txt")" << QStringList{"left/readme.txt"};
+        << "CAB32.DLL"
+        << R"(-x -k -n -i "%1/cab/nested-folders.cab" "%2" "left\readme.txt")" << QStringList{ "left/readme.txt" };
 }
 
 void tst_Extraction::extractsOneEntryByPath()
@@ -230,11 +248,13 @@ void tst_Extraction::refusesLinksAlreadyInTheOutputFolder()
     QVERIFY(QFile::link(victim, out + QStringLiteral("doc")));
     QVERIFY(QFile::link(victim + QStringLiteral("/precious.txt"), out + QStringLiteral("readme.txt")));
 
-    const auto run = test::extractAll(QStringLiteral("LZH"), test::dataPath(QStringLiteral("lzh/lh5.lzh")), out, QStringLiteral(" -c"));
-    QCOMPARE(test::allNames(victim), QStringList{QStringLiteral("precious.txt")});
+    const auto run = test::extractAll(
+        QStringLiteral("LZH"), test::dataPath(QStringLiteral("lzh/lh5.lzh")), out, QStringLiteral(" -c"));
+    QCOMPARE(test::allNames(victim), QStringList{ QStringLiteral("precious.txt") });
     QCOMPARE(contents(victim + QStringLiteral("/precious.txt")), QByteArray("precious"));
     QVERIFY(QFileInfo(out + QStringLiteral("readme.txt")).isSymLink());
-    QVERIFY2(run.report.contains(QStringLiteral("doc/manual.txt  40,000 バイト  解凍しませんでした")), qPrintable(run.report));
+    QVERIFY2(run.report.contains(QStringLiteral("doc/manual.txt  40,000 バイト  解凍しませんでした")),
+        qPrintable(run.report));
     QVERIFY2(run.report.contains(QStringLiteral("readme.txt  37 バイト  解凍しませんでした")), qPrintable(run.report));
     // The rest still comes out.
     QVERIFY(QFileInfo::exists(out + QStringLiteral("deep/a/b/c.txt")));
@@ -247,7 +267,8 @@ void tst_Extraction::damagedEntryNeverReplacesAFile()
     const QString out = outputOf(sandbox);
     test::writeFile(out + QStringLiteral("bad.txt"), "keep me");
     setMtime(out + QStringLiteral("bad.txt"), 0);
-    const auto run = test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/crc-error.zip")), out, QStringLiteral(" -o"));
+    const auto run = test::extractAll(
+        QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/crc-error.zip")), out, QStringLiteral(" -o"));
     QCOMPARE(contents(out + QStringLiteral("bad.txt")), QByteArray("keep me"));
     QVERIFY2(run.report.contains(QStringLiteral("破損しています (CRC エラー")), qPrintable(run.report));
     for (const QString &name : test::allNames(out))
@@ -259,7 +280,7 @@ void tst_Extraction::reportsAFailedWritePerEntryAndGoesOn()
     // A file-size limit makes writes fail as a full disk would, even for root.
     QTemporaryDir sandbox;
     const QString out = outputOf(sandbox);
-    struct rlimit saved {};
+    struct rlimit saved { };
     ::getrlimit(RLIMIT_FSIZE, &saved);
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limited = saved;
@@ -269,7 +290,8 @@ void tst_Extraction::reportsAFailedWritePerEntryAndGoesOn()
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
 
-    QVERIFY2(run.report.contains(QStringLiteral("doc/manual.txt  40,000 バイト  書き込めませんでした")), qPrintable(run.report));
+    QVERIFY2(run.report.contains(QStringLiteral("doc/manual.txt  40,000 バイト  書き込めませんでした")),
+        qPrintable(run.report));
     QVERIFY(!QFileInfo::exists(out + QStringLiteral("doc/manual.txt")));
     QVERIFY(QFileInfo::exists(out + QStringLiteral("deep/a/b/c.txt")));
     for (const QString &name : test::allNames(out))
@@ -282,7 +304,7 @@ void tst_Extraction::reportsAnOutputFolderThatCannotBeMade()
     QTemporaryDir sandbox;
     test::writeFile(sandbox.filePath(QStringLiteral("file")), "x");
     const auto run = test::extractAll(QStringLiteral("CAB"), test::dataPath(QStringLiteral("cab/stored.cab")),
-                                      sandbox.filePath(QStringLiteral("file/out/")));
+        sandbox.filePath(QStringLiteral("file/out/")));
     QCOMPARE(run.code, int(arc::kResultOutputFolder));
     QVERIFY2(run.report.contains(QStringLiteral("解凍先フォルダを作成できません")), qPrintable(run.report));
 }
@@ -292,7 +314,7 @@ void tst_Extraction::badCommandLineExtractsNothing()
     QTemporaryDir sandbox;
     const QString out = outputOf(sandbox);
     const auto run = test::runCommand(QStringLiteral("UNLHA32.DLL"),
-                                      QStringLiteral(R"(x -a1 -jp1 -q "%1" "%2" "*.*")").arg(test::dataPath(QStringLiteral("lzh/lh5.lzh")), out));
+        QStringLiteral(R"(x -a1 -jp1 -q "%1" "%2" "*.*")").arg(test::dataPath(QStringLiteral("lzh/lh5.lzh")), out));
     QCOMPARE(run.code, int(arc::kResultBadCommand));
     QVERIFY2(run.report.contains(QStringLiteral("-q")), qPrintable(run.report));
     QVERIFY(!QFileInfo::exists(out));
@@ -323,11 +345,14 @@ void tst_Extraction::cancelStopsAfterTheCurrentEntry()
     QObject owner;
     const auto lib = arc::ArchiverRegistry::find(QStringLiteral("UNZIP32.DLL"));
     char buffer[4096];
-    const int code = lib->Command(&owner, QStringLiteral(R"(-x -i "%1" "%2" "*.*")").arg(test::dataPath(QStringLiteral("zip/deflate.zip")), out),
-                                  buffer, sizeof buffer);
+    const int code = lib->Command(&owner,
+        QStringLiteral(R"(-x -i "%1" "%2" "*.*")").arg(test::dataPath(QStringLiteral("zip/deflate.zip")), out), buffer,
+        sizeof buffer);
     // With the no-progress switch the host is not involved.
-    const int quiet = lib->Command(&owner, QStringLiteral(R"(-x -i --i "%1" "%2" "*.*")").arg(test::dataPath(QStringLiteral("zip/stored.zip")), sandbox.filePath(QStringLiteral("quiet/"))),
-                                   buffer + 2048, 2048);
+    const int quiet = lib->Command(&owner,
+        QStringLiteral(R"(-x -i --i "%1" "%2" "*.*")")
+            .arg(test::dataPath(QStringLiteral("zip/stored.zip")), sandbox.filePath(QStringLiteral("quiet/"))),
+        buffer + 2048, 2048);
     arc::setProgressHost(nullptr);
 
     QCOMPARE(host.runs, 1);
@@ -346,8 +371,10 @@ void tst_Extraction::reportIsCutToTheBufferGiven()
     const auto lib = arc::ArchiverRegistry::find(QStringLiteral("UNLHA32.DLL"));
     char buffer[64];
     std::memset(buffer, 'X', sizeof buffer);
-    lib->Command(nullptr, QStringLiteral(R"(x -n "%1" "%2" "*.*")").arg(test::dataPath(QStringLiteral("lzh/sjis-names.lzh")), outputOf(sandbox)),
-                 buffer, 40);
+    lib->Command(nullptr,
+        QStringLiteral(R"(x -n "%1" "%2" "*.*")")
+            .arg(test::dataPath(QStringLiteral("lzh/sjis-names.lzh")), outputOf(sandbox)),
+        buffer, 40);
     QVERIFY(std::memchr(buffer, '\0', 40) != nullptr);
     QCOMPARE(buffer[40], 'X');
     QVERIFY(!QString::fromUtf8(buffer).contains(QChar::ReplacementCharacter));
@@ -360,8 +387,9 @@ void tst_Extraction::restoresTimesAndNeverSetsSpecialModeBits()
     const mode_t mask = ::umask(027);
     test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/deflate.zip")), out);
     ::umask(mask);
-    for (const QString &name : {QStringLiteral("readme.txt"), QStringLiteral("doc"), QStringLiteral("doc/manual.txt")}) {
-        struct stat st {};
+    for (const QString &name :
+        { QStringLiteral("readme.txt"), QStringLiteral("doc"), QStringLiteral("doc/manual.txt") }) {
+        struct stat st { };
         QCOMPARE(::lstat(QFile::encodeName(out + name).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07027, 0u); // no set-id or sticky bit; the umask applied
         const int year = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec).date().year();

@@ -79,7 +79,7 @@ void tst_Listing::handlesAreIndependentAndCloseCleanly()
 
 void tst_Listing::unreadableArchivesGiveNoHandle()
 {
-    for (const char *library : {"UNLHA32.DLL", "UNZIP32.DLL", "CAB32.DLL"}) {
+    for (const char *library : { "UNLHA32.DLL", "UNZIP32.DLL", "CAB32.DLL" }) {
         const auto lib = arc::ArchiverRegistry::find(QString::fromLatin1(library));
         QCOMPARE(lib->OpenArchive(nullptr, test::dataPath(QStringLiteral("misc/notes.txt")), 0), arc::HARC(0));
         QCOMPARE(lib->OpenArchive(nullptr, test::dataPath(QStringLiteral("misc/absent.zip")), 0), arc::HARC(0));

@@ -29,8 +29,7 @@ void tst_TextAndNames::tellsUtf8FromShiftJis_data()
     QTest::newRow("Shift_JIS with a 0x5C second byte stays one character")
         << QByteArray("\x83\x5C\x83\x74\x83\x67\\\x95\x5C.txt") << QStringLiteral("ソフト\\表.txt");
     QTest::newRow("CP932 NEC extension") << QByteArray("\x87\x40") << QStringLiteral("①");
-    QTest::newRow("an overlong UTF-8 slash is not UTF-8")
-        << QByteArray("\xC0\xAF") << QString();
+    QTest::newRow("an overlong UTF-8 slash is not UTF-8") << QByteArray("\xC0\xAF") << QString();
     QTest::newRow("an encoded surrogate is not UTF-8") << QByteArray("\xED\xA0\x80") << QString();
     QTest::newRow("a sequence cut at the end is not UTF-8") << QByteArray("a\xE3\x82") << QString();
 }
@@ -52,7 +51,8 @@ void tst_TextAndNames::tellsUtf8FromShiftJis()
 
 void tst_TextAndNames::encodesShiftJisOrSaysItCannot()
 {
-    QCOMPARE(platform::encodeCp932(QStringLiteral("ソフト説明.txt")).value(), QByteArray("\x83\x5C\x83\x74\x83\x67\x90\xE0\x96\xBE.txt"));
+    QCOMPARE(platform::encodeCp932(QStringLiteral("ソフト説明.txt")).value(),
+        QByteArray("\x83\x5C\x83\x74\x83\x67\x90\xE0\x96\xBE.txt"));
     QVERIFY(!platform::encodeCp932(QStringLiteral("emoji \U0001F600")).has_value());
     QVERIFY(!platform::encodeCp932(QStringLiteral("한국어")).has_value());
 }
@@ -63,10 +63,10 @@ void tst_TextAndNames::makesEntryPathsSafe_data()
     QTest::addColumn<QStringList>("components");
     QTest::addColumn<bool>("safe");
 
-    QTest::newRow("plain") << "doc/readme.txt" << QStringList{"doc", "readme.txt"} << true;
-    QTest::newRow("DOS separators") << "doc\\en\\a.txt" << QStringList{"doc", "en", "a.txt"} << true;
-    QTest::newRow("dot and empty parts drop out") << "./doc//./a.txt" << QStringList{"doc", "a.txt"} << true;
-    QTest::newRow("two dots inside a name are fine") << "a..b/c..txt" << QStringList{"a..b", "c..txt"} << true;
+    QTest::newRow("plain") << "doc/readme.txt" << QStringList{ "doc", "readme.txt" } << true;
+    QTest::newRow("DOS separators") << "doc\\en\\a.txt" << QStringList{ "doc", "en", "a.txt" } << true;
+    QTest::newRow("dot and empty parts drop out") << "./doc//./a.txt" << QStringList{ "doc", "a.txt" } << true;
+    QTest::newRow("two dots inside a name are fine") << "a..b/c..txt" << QStringList{ "a..b", "c..txt" } << true;
     QTest::newRow("parent at the start") << "../evil.txt" << QStringList{} << false;
     QTest::newRow("parent in the middle") << "a/../../evil.txt" << QStringList{} << false;
     QTest::newRow("parent that stays inside is still refused") << "a/../b.txt" << QStringList{} << false;
@@ -76,7 +76,7 @@ void tst_TextAndNames::makesEntryPathsSafe_data()
     QTest::newRow("drive letter") << "C:\\evil.txt" << QStringList{} << false;
     QTest::newRow("drive-relative") << "c:evil.txt" << QStringList{} << false;
     QTest::newRow("empty") << "" << QStringList{} << false;
-    QTest::newRow("a colon later is an ordinary character") << "ab:c.txt" << QStringList{"ab:c.txt"} << true;
+    QTest::newRow("a colon later is an ordinary character") << "ab:c.txt" << QStringList{ "ab:c.txt" } << true;
 }
 
 void tst_TextAndNames::makesEntryPathsSafe()

@@ -12,8 +12,8 @@ namespace pellora::test {
 // records every command line, and answers with a fixed report and code.
 class FakeArchiver final : public arc::ArchiverLibrary {
 public:
-    QStringList accepts;                 // paths CheckArchive says yes to
-    QStringList commands;                // command lines received
+    QStringList accepts; // paths CheckArchive says yes to
+    QStringList commands; // command lines received
     QByteArray report = "fake report\n"; // what Command writes
     int code = 0;
     QList<QPair<quint64, QByteArray>> entries; // what the listing yields

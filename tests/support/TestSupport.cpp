@@ -25,7 +25,10 @@ QJsonArray fixtureManifest()
     return doc.isArray() ? doc.array() : doc.object().value(QStringLiteral("fixtures")).toArray();
 }
 
-QByteArray sha256Hex(const QByteArray &bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
+QByteArray sha256Hex(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
 
 QMap<QString, QString> fileHashes(const QString &folder)
 {
@@ -46,7 +49,8 @@ QStringList folders(const QString &folder)
 {
     QStringList result;
     const QDir root(folder);
-    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    QDirIterator it(
+        folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (it.hasNext())
         result.append(root.relativeFilePath(it.next()));
     result.sort();
@@ -57,7 +61,8 @@ QStringList allNames(const QString &folder)
 {
     QStringList result;
     const QDir root(folder);
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(
+        folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext())
         result.append(root.relativeFilePath(it.next()));
     result.sort();

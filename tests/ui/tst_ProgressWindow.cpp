@@ -49,7 +49,7 @@ void tst_ProgressWindow::showsTheEntryAndCancelsFromTheButton()
 {
     QWidget owner;
     arc::ProgressState state;
-    std::atomic<int> rounds{0};
+    std::atomic<int> rounds{ 0 };
     bool sawWindow = false;
     QString shownEntry;
     // The caller is blocked inside run(); this fires from its local event loop.
@@ -83,7 +83,7 @@ void tst_ProgressWindow::showsTheEntryAndCancelsFromTheButton()
 void tst_ProgressWindow::escapeCancelsToo()
 {
     arc::ProgressState state;
-    std::atomic<int> rounds{0};
+    std::atomic<int> rounds{ 0 };
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, this, [&] {
@@ -124,7 +124,7 @@ void tst_ProgressWindow::shortRunShowsNoWindow()
     QCOMPARE(counter.shown, 0);
 
     // The same filter does see a window when the run outlasts the delay.
-    std::atomic<int> rounds{0};
+    std::atomic<int> rounds{ 0 };
     QTimer::singleShot(200, this, [&] { state.requestCancel(); });
     ui::ProgressWindowHost slow(0);
     slow.run(nullptr, state, workUntilCancelled(state, rounds));

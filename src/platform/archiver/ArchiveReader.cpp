@@ -77,7 +77,10 @@ ArchiveReader::ArchiveReader(ArchiveFormat format, QByteArray path)
 {
 }
 
-ArchiveReader::~ArchiveReader() { closeArchive(); }
+ArchiveReader::~ArchiveReader()
+{
+    closeArchive();
+}
 
 void ArchiveReader::closeArchive()
 {
@@ -110,7 +113,7 @@ bool ArchiveReader::start(bool namesAsCp932, QString *reason)
 
     // Look before opening: a FIFO would block the open and a device may act
     // on being opened, so only a regular file is ever opened for reading.
-    struct stat st {};
+    struct stat st { };
     if (::stat(m_path.constData(), &st) != 0)
         return fail(QStringLiteral("ファイルがありません"));
     if (!S_ISREG(st.st_mode))
@@ -127,14 +130,18 @@ bool ArchiveReader::start(bool namesAsCp932, QString *reason)
 
     m_archive = archive_read_new();
     switch (m_format) {
-    case ArchiveFormat::Lzh: archive_read_support_format_lha(m_archive); break;
+    case ArchiveFormat::Lzh:
+        archive_read_support_format_lha(m_archive);
+        break;
     case ArchiveFormat::Zip:
         if (m_streamingZip)
             archive_read_support_format_zip_streamable(m_archive);
         else
             archive_read_support_format_zip_seekable(m_archive);
         break;
-    case ArchiveFormat::Cab: archive_read_support_format_cab(m_archive); break;
+    case ArchiveFormat::Cab:
+        archive_read_support_format_cab(m_archive);
+        break;
     }
     if (namesAsCp932)
         archive_read_set_format_option(m_archive, nullptr, "hdrcharset", "CP932");
@@ -206,6 +213,9 @@ QString ArchiveReader::errorString() const
     return e ? QString::fromLocal8Bit(e) : QStringLiteral("不明なエラー");
 }
 
-qint64 ArchiveReader::position() const { return m_source ? m_source->position : 0; }
+qint64 ArchiveReader::position() const
+{
+    return m_source ? m_source->position : 0;
+}
 
 } // namespace pellora::arc

@@ -19,10 +19,10 @@ namespace pellora::arc {
 class ArchiveReader final {
 public:
     enum class Next {
-        Entry,    // a header was read; entry() and the data calls are valid
-        End,      // no more entries
-        Damaged,  // this header is damaged; the next one may still be read
-        Fatal,    // the archive cannot be read any further
+        Entry, // a header was read; entry() and the data calls are valid
+        End, // no more entries
+        Damaged, // this header is damaged; the next one may still be read
+        Fatal, // the archive cannot be read any further
     };
 
     ~ArchiveReader();

@@ -10,8 +10,8 @@ namespace pellora::arc {
 // One entry as the listing calls report it. The program reads only these two
 // fields; the size is 64-bit so that entries of 4 GiB and more list truthfully.
 struct INDIVIDUALINFO {
-    quint64 dwOriginalSize = 0;   // uncompressed size in bytes
-    char szFileName[513] = {};    // path inside the archive, UTF-8, NUL-terminated
+    quint64 dwOriginalSize = 0; // uncompressed size in bytes
+    char szFileName[513] = {}; // path inside the archive, UTF-8, NUL-terminated
 };
 
 // Handle of an archive opened for listing; 0 means the open failed.
@@ -21,12 +21,12 @@ using HARC = quintptr;
 // the code, though the extraction flow itself relies on the report text.
 enum ArchiverResult : int {
     kResultOk = 0,
-    kResultEntryErrors = 1,     // some entries were refused, damaged or not written
-    kResultCancelled = 2,       // the user stopped the run
-    kResultBadCommand = 3,      // the command line could not be understood
-    kResultCannotOpen = 4,      // the archive could not be opened at all
-    kResultDamagedArchive = 5,  // a damaged header ended the run early
-    kResultOutputFolder = 6,    // the output folder could not be created or opened
+    kResultEntryErrors = 1, // some entries were refused, damaged or not written
+    kResultCancelled = 2, // the user stopped the run
+    kResultBadCommand = 3, // the command line could not be understood
+    kResultCannotOpen = 4, // the archive could not be opened at all
+    kResultDamagedArchive = 5, // a damaged header ended the run early
+    kResultOutputFolder = 6, // the output folder could not be created or opened
 };
 
 // The operations every archiver library offers: the archive test, the command

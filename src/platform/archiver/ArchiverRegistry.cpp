@@ -30,7 +30,10 @@ Registry &registry()
     return r;
 }
 
-QString key(const QString &fileName) { return fileName.trimmed().toUpper(); }
+QString key(const QString &fileName)
+{
+    return fileName.trimmed().toUpper();
+}
 
 } // namespace
 

@@ -36,7 +36,8 @@ int BuiltInArchiver::Command(QObject *owner, const QString &commandLine, char *o
 {
     const auto parsed = parseCommandLine(m_format, commandLine);
     if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
-        const QString text = QStringLiteral("コマンドラインを解釈できません: %1\n何も解凍しませんでした\n").arg(error->message);
+        const QString text
+            = QStringLiteral("コマンドラインを解釈できません: %1\n何も解凍しませんでした\n").arg(error->message);
         copyReport(text.toUtf8(), output, size);
         return kResultBadCommand;
     }
@@ -132,7 +133,8 @@ int BuiltInArchiver::fillNext(Listing &listing, INDIVIDUALINFO *info)
             --n;
         *info = {};
         std::memcpy(info->szFileName, bytes.constData(), size_t(n));
-        info->dwOriginalSize = archive_entry_size_is_set(e) && archive_entry_size(e) > 0 ? quint64(archive_entry_size(e)) : 0;
+        info->dwOriginalSize
+            = archive_entry_size_is_set(e) && archive_entry_size(e) > 0 ? quint64(archive_entry_size(e)) : 0;
         return 0;
     }
 }

@@ -46,7 +46,10 @@ Tokens tokenize(const QString &line)
     return t;
 }
 
-QString unknownSwitch(const QString &sw) { return QStringLiteral("不明なスイッチです: %1").arg(sw); }
+QString unknownSwitch(const QString &sw)
+{
+    return QStringLiteral("不明なスイッチです: %1").arg(sw);
+}
 
 // LZH: a command word, then switches.
 //   x    extract, re-creating the folders stored in the archive
@@ -156,7 +159,7 @@ std::variant<ExtractCommand, CommandLineError> parseCommandLine(ArchiveFormat fo
 {
     const Tokens tokens = tokenize(commandLine);
     if (!tokens.error.isEmpty())
-        return CommandLineError{tokens.error};
+        return CommandLineError{ tokens.error };
 
     ExtractCommand cmd;
     // LZH matches a bare filter by file name unless -p says it is a full path.
@@ -165,28 +168,35 @@ std::variant<ExtractCommand, CommandLineError> parseCommandLine(ArchiveFormat fo
     for (const QString &sw : tokens.switches) {
         std::optional<QString> error;
         switch (format) {
-        case ArchiveFormat::Lzh: error = applyLzhSwitch(sw, cmd, haveCommand); break;
-        case ArchiveFormat::Zip: error = applyZipSwitch(sw, cmd, haveCommand); break;
-        case ArchiveFormat::Cab: error = applyCabSwitch(sw, cmd, haveCommand); break;
+        case ArchiveFormat::Lzh:
+            error = applyLzhSwitch(sw, cmd, haveCommand);
+            break;
+        case ArchiveFormat::Zip:
+            error = applyZipSwitch(sw, cmd, haveCommand);
+            break;
+        case ArchiveFormat::Cab:
+            error = applyCabSwitch(sw, cmd, haveCommand);
+            break;
         }
         if (error)
-            return CommandLineError{*error};
+            return CommandLineError{ *error };
     }
     if (!haveCommand)
-        return CommandLineError{format == ArchiveFormat::Lzh ? QStringLiteral("コマンドがありません (x を指定してください)")
-                                                             : QStringLiteral("コマンドがありません (-x を指定してください)")};
+        return CommandLineError{ format == ArchiveFormat::Lzh
+                ? QStringLiteral("コマンドがありません (x を指定してください)")
+                : QStringLiteral("コマンドがありません (-x を指定してください)") };
     if (tokens.texts.size() < 2)
-        return CommandLineError{QStringLiteral("アーカイブと解凍先フォルダを指定してください")};
+        return CommandLineError{ QStringLiteral("アーカイブと解凍先フォルダを指定してください") };
     if (tokens.texts.size() > 3)
-        return CommandLineError{QStringLiteral("余分な引数があります: %1").arg(tokens.texts.at(3))};
+        return CommandLineError{ QStringLiteral("余分な引数があります: %1").arg(tokens.texts.at(3)) };
     cmd.archive = tokens.texts.at(0);
     cmd.outputFolder = tokens.texts.at(1);
     if (tokens.texts.size() == 3 && !tokens.texts.at(2).isEmpty())
         cmd.filter = tokens.texts.at(2);
     if (cmd.archive.isEmpty())
-        return CommandLineError{QStringLiteral("アーカイブが指定されていません")};
+        return CommandLineError{ QStringLiteral("アーカイブが指定されていません") };
     if (cmd.outputFolder.isEmpty())
-        return CommandLineError{QStringLiteral("解凍先フォルダが指定されていません")};
+        return CommandLineError{ QStringLiteral("解凍先フォルダが指定されていません") };
     return cmd;
 }
 

@@ -12,10 +12,10 @@ struct ExtractCommand {
     QString archive;
     QString outputFolder;
     QString filter = QStringLiteral("*.*");
-    bool replaceAlways = false;   // replace existing files whatever their dates
-    bool skipDamaged = false;     // carry on past damaged entries and headers
+    bool replaceAlways = false; // replace existing files whatever their dates
+    bool skipDamaged = false; // carry on past damaged entries and headers
     bool filterIsFullPath = true; // the filter names entries by their path inside the archive
-    bool noProgress = false;      // show no progress window
+    bool noProgress = false; // show no progress window
 };
 
 struct CommandLineError {

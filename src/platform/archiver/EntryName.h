@@ -8,8 +8,8 @@ namespace pellora::arc {
 // An entry's name made safe to join under the output folder.
 struct EntryPath {
     QStringList components; // each a plain name: no separator, not "." or ".."
-    QString display;        // the name with "/" separators, for the report
-    QString refusal;        // why it is refused (UI language); empty when safe
+    QString display; // the name with "/" separators, for the report
+    QString refusal; // why it is refused (UI language); empty when safe
 
     bool isSafe() const { return refusal.isEmpty(); }
 };

@@ -63,11 +63,12 @@ ExtractionResult Run::execute()
     m_reader = ArchiveReader::open(m_format, m_command.archive, &reason);
     if (!m_reader) {
         m_report.line(QStringLiteral("アーカイブを開けません: %1 (%2)").arg(m_command.archive, reason));
-        return {kResultCannotOpen, m_report.text()};
+        return { kResultCannotOpen, m_report.text() };
     }
     if (const OutputProblem problem = m_tree.open(m_command.outputFolder)) {
-        m_report.line(QStringLiteral("解凍先フォルダを作成できません: %1 (%2)").arg(m_command.outputFolder, problem.describe()));
-        return {kResultOutputFolder, m_report.text()};
+        m_report.line(
+            QStringLiteral("解凍先フォルダを作成できません: %1 (%2)").arg(m_command.outputFolder, problem.describe()));
+        return { kResultOutputFolder, m_report.text() };
     }
     if (m_progress)
         m_progress->setArchiveSize(m_reader->fileSize());
@@ -119,7 +120,7 @@ ExtractionResult Run::execute()
         code = kResultDamagedArchive;
     else if (m_report.hasErrors())
         code = kResultEntryErrors;
-    return {code, m_report.text()};
+    return { code, m_report.text() };
 }
 
 bool Run::entryTime(struct timespec *time) const
@@ -189,9 +190,9 @@ void Run::extractFolder(const EntryPath &path)
         m_report.entry(shown, 0, outcome, problem.describe());
         return;
     }
-    struct timespec time {};
+    struct timespec time { };
     if (entryTime(&time))
-        m_folderTimes.push_back({path.components, time});
+        m_folderTimes.push_back({ path.components, time });
     m_report.entry(shown, 0, Outcome::FolderMade);
 }
 
@@ -203,7 +204,7 @@ void Run::extractFile(const EntryPath &path, qint64 size)
         m_report.entry(path.display, size, outcome, problem.describe());
         return;
     }
-    struct timespec time {};
+    struct timespec time { };
     const bool hasTime = entryTime(&time);
     if (existing.exists && !m_command.replaceAlways) {
         // Keep a file that is not older than the archived one. Whole seconds:
@@ -264,7 +265,7 @@ Run::DataEnd Run::copyData(OutputTree::PendingFile &file, qint64 declared, qint6
                 length = size_t(declared - offset);
         }
         if (length > 0 && !file.writeAt(static_cast<const char *>(block), length, offset)) {
-            *detail = OutputProblem{OutputProblem::System, errno}.describe();
+            *detail = OutputProblem{ OutputProblem::System, errno }.describe();
             return DataEnd::NotWritten;
         }
         *written = qMax(*written, qint64(offset) + qint64(length));

@@ -10,8 +10,8 @@ namespace pellora::arc {
 class ProgressState;
 
 struct ExtractionResult {
-    int code = 0;       // an ArchiverResult
-    QByteArray report;  // UTF-8, LF line ends
+    int code = 0; // an ArchiverResult
+    QByteArray report; // UTF-8, LF line ends
 };
 
 // Extracts the entries the command selects. Runs on whichever thread calls

@@ -14,9 +14,15 @@ namespace pellora::arc {
 
 namespace {
 
-QByteArray nativeName(const QString &component) { return QFile::encodeName(component); }
+QByteArray nativeName(const QString &component)
+{
+    return QFile::encodeName(component);
+}
 
-OutputProblem systemProblem(int error) { return {OutputProblem::System, error}; }
+OutputProblem systemProblem(int error)
+{
+    return { OutputProblem::System, error };
+}
 
 // Opens one folder below dirFd without following a link; creates it first when asked.
 int openFolderAt(int dirFd, const QByteArray &name, bool create, OutputProblem *problem)
@@ -32,12 +38,12 @@ int openFolderAt(int dirFd, const QByteArray &name, bool create, OutputProblem *
             *problem = systemProblem(errno);
             return -1;
         }
-        struct stat st {};
+        struct stat st { };
         if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISLNK(st.st_mode))
-                *problem = {OutputProblem::SymlinkOnPath, 0};
+                *problem = { OutputProblem::SymlinkOnPath, 0 };
             else if (!S_ISDIR(st.st_mode))
-                *problem = {OutputProblem::NotAFolder, 0};
+                *problem = { OutputProblem::NotAFolder, 0 };
             else
                 *problem = systemProblem(err);
         } else {
@@ -54,23 +60,36 @@ int openFolderAt(int dirFd, const QByteArray &name, bool create, OutputProblem *
 QString OutputProblem::describe() const
 {
     switch (kind) {
-    case None: return {};
-    case SymlinkOnPath: return QStringLiteral("途中のフォルダがシンボリックリンクです");
-    case SymlinkAtName: return QStringLiteral("同じ名前のシンボリックリンクがあります");
-    case NotAFolder: return QStringLiteral("フォルダの位置に同じ名前のファイルがあります");
-    case FolderAtName: return QStringLiteral("同じ名前のフォルダがあります");
-    case SpecialAtName: return QStringLiteral("同じ名前の特殊なファイルがあります");
-    case System: break;
+    case None:
+        return {};
+    case SymlinkOnPath:
+        return QStringLiteral("途中のフォルダがシンボリックリンクです");
+    case SymlinkAtName:
+        return QStringLiteral("同じ名前のシンボリックリンクがあります");
+    case NotAFolder:
+        return QStringLiteral("フォルダの位置に同じ名前のファイルがあります");
+    case FolderAtName:
+        return QStringLiteral("同じ名前のフォルダがあります");
+    case SpecialAtName:
+        return QStringLiteral("同じ名前の特殊なファイルがあります");
+    case System:
+        break;
     }
     switch (error) {
     case ENOSPC:
-    case EDQUOT: return QStringLiteral("ディスクの空き容量が足りません");
+    case EDQUOT:
+        return QStringLiteral("ディスクの空き容量が足りません");
     case EACCES:
-    case EPERM: return QStringLiteral("書き込みが許可されていません");
-    case EROFS: return QStringLiteral("読み取り専用のファイルシステムです");
-    case ENAMETOOLONG: return QStringLiteral("名前が長すぎます");
-    case EILSEQ: return QStringLiteral("ファイルシステムが名前を受け付けません");
-    default: return QString::fromLocal8Bit(strerror(error));
+    case EPERM:
+        return QStringLiteral("書き込みが許可されていません");
+    case EROFS:
+        return QStringLiteral("読み取り専用のファイルシステムです");
+    case ENAMETOOLONG:
+        return QStringLiteral("名前が長すぎます");
+    case EILSEQ:
+        return QStringLiteral("ファイルシステムが名前を受け付けません");
+    default:
+        return QString::fromLocal8Bit(strerror(error));
     }
 }
 
@@ -87,9 +106,9 @@ OutputProblem OutputTree::open(const QString &folder)
     // The output folder itself is the user's choice, links in its own path included.
     if (!QDir().mkpath(folder)) {
         const QByteArray path = QFile::encodeName(folder);
-        struct stat st {};
+        struct stat st { };
         if (::stat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode))
-            return {OutputProblem::NotAFolder, 0};
+            return { OutputProblem::NotAFolder, 0 };
         ::mkdir(path.constData(), 0777); // for errno
         return systemProblem(errno == EEXIST ? EACCES : errno);
     }
@@ -136,15 +155,15 @@ OutputProblem OutputTree::inspect(const QStringList &components, Existing *exist
     const int dirFd = folderFd(components, components.size() - 1, true, &problem);
     if (dirFd < 0)
         return problem;
-    struct stat st {};
+    struct stat st { };
     if (::fstatat(dirFd, nativeName(components.last()).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? OutputProblem{} : systemProblem(errno);
     if (S_ISLNK(st.st_mode))
-        return {OutputProblem::SymlinkAtName, 0};
+        return { OutputProblem::SymlinkAtName, 0 };
     if (S_ISDIR(st.st_mode))
-        return {OutputProblem::FolderAtName, 0};
+        return { OutputProblem::FolderAtName, 0 };
     if (!S_ISREG(st.st_mode))
-        return {OutputProblem::SpecialAtName, 0};
+        return { OutputProblem::SpecialAtName, 0 };
     existing->exists = true;
     existing->mtime = st.st_mtim;
     return {};
@@ -164,8 +183,8 @@ OutputProblem OutputTree::createFile(const QStringList &components, bool executa
     for (int attempt = 0; attempt < 16; ++attempt) {
         file->m_tempName = QByteArrayLiteral(".~pellora-")
             + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + QByteArrayLiteral(".tmp");
-        file->m_fd = ::openat(dirFd, file->m_tempName.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        file->m_fd
+            = ::openat(dirFd, file->m_tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (file->m_fd >= 0)
             return {};
         if (errno != EEXIST)
@@ -182,13 +201,19 @@ void OutputTree::setFolderTime(const QStringList &components, const struct times
     const int fd = folderFd(components, components.size(), false, &problem);
     if (fd < 0)
         return;
-    const struct timespec times[2] = {mtime, mtime};
+    const struct timespec times[2] = { mtime, mtime };
     ::futimens(fd, times);
 }
 
-OutputTree::PendingFile::~PendingFile() { discard(); }
+OutputTree::PendingFile::~PendingFile()
+{
+    discard();
+}
 
-OutputTree::PendingFile::PendingFile(PendingFile &&other) noexcept { *this = std::move(other); }
+OutputTree::PendingFile::PendingFile(PendingFile &&other) noexcept
+{
+    *this = std::move(other);
+}
 
 OutputTree::PendingFile &OutputTree::PendingFile::operator=(PendingFile &&other) noexcept
 {
@@ -225,11 +250,11 @@ bool OutputTree::PendingFile::writeAt(const char *data, size_t size, qint64 offs
 OutputProblem OutputTree::PendingFile::commit(qint64 size, const struct timespec *mtime)
 {
     OutputProblem problem;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(m_fd, &st) == 0 && st.st_size < size && ::ftruncate(m_fd, off_t(size)) != 0)
         problem = systemProblem(errno);
     if (!problem && mtime) {
-        const struct timespec times[2] = {*mtime, *mtime};
+        const struct timespec times[2] = { *mtime, *mtime };
         ::futimens(m_fd, times);
     }
     // close() is where some file systems (NFS, quotas) report a failed write.

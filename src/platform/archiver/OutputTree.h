@@ -11,12 +11,12 @@ namespace pellora::arc {
 struct OutputProblem {
     enum Kind {
         None,
-        SymlinkOnPath,   // a symbolic link stands where a folder of the entry's path should be
-        SymlinkAtName,   // a symbolic link stands at the entry's own name
-        NotAFolder,      // a file stands where a folder of the entry's path should be
-        FolderAtName,    // a folder stands at the entry's own name
-        SpecialAtName,   // a device, FIFO or socket stands at the entry's own name
-        System,          // errno says why
+        SymlinkOnPath, // a symbolic link stands where a folder of the entry's path should be
+        SymlinkAtName, // a symbolic link stands at the entry's own name
+        NotAFolder, // a file stands where a folder of the entry's path should be
+        FolderAtName, // a folder stands at the entry's own name
+        SpecialAtName, // a device, FIFO or socket stands at the entry's own name
+        System, // errno says why
     };
     Kind kind = None;
     int error = 0;
@@ -45,7 +45,7 @@ public:
     // What stands at an entry's name now.
     struct Existing {
         bool exists = false;
-        struct timespec mtime {};
+        struct timespec mtime { };
     };
     OutputProblem inspect(const QStringList &components, Existing *existing);
 
@@ -68,7 +68,7 @@ public:
 
     private:
         friend class OutputTree;
-        int m_dirFd = -1;   // not owned
+        int m_dirFd = -1; // not owned
         int m_fd = -1;
         QByteArray m_tempName;
         QByteArray m_finalName;

@@ -3,13 +3,19 @@
 namespace pellora::arc {
 
 namespace {
-std::atomic<ProgressHost *> g_host{nullptr};
+std::atomic<ProgressHost *> g_host{ nullptr };
 }
 
 ProgressHost::~ProgressHost() = default;
 
-void setProgressHost(ProgressHost *host) { g_host.store(host); }
-ProgressHost *progressHost() { return g_host.load(); }
+void setProgressHost(ProgressHost *host)
+{
+    g_host.store(host);
+}
+ProgressHost *progressHost()
+{
+    return g_host.load();
+}
 
 void ProgressState::setArchiveSize(qint64 size)
 {

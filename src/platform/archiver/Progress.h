@@ -17,9 +17,9 @@ public:
         QString entry;
         qint64 entryBytes = 0;
         qint64 entrySize = 0;
-        qint64 totalBytes = 0;   // bytes written in the whole run
-        qint64 archiveSize = 0;  // size of the archive file, for a rough whole-run fraction
-        qint64 archiveRead = 0;  // compressed bytes consumed so far
+        qint64 totalBytes = 0; // bytes written in the whole run
+        qint64 archiveSize = 0; // size of the archive file, for a rough whole-run fraction
+        qint64 archiveRead = 0; // compressed bytes consumed so far
     };
 
     void setArchiveSize(qint64 size);
@@ -33,7 +33,7 @@ public:
 private:
     mutable QMutex m_mutex;
     Snapshot m_snapshot;
-    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_cancel{ false };
 };
 
 // Runs an extraction and shows its progress. The layer itself has no widgets:

@@ -14,13 +14,33 @@ void Report::entry(const QString &name, qint64 size, Outcome outcome, const QStr
 {
     QString what;
     switch (outcome) {
-    case Outcome::Extracted: what = QStringLiteral("解凍しました"); ++m_extracted; break;
-    case Outcome::Replaced: what = QStringLiteral("上書きしました"); ++m_extracted; break;
-    case Outcome::Kept: what = QStringLiteral("既存のファイルが同じか新しいので残しました"); ++m_kept; break;
-    case Outcome::FolderMade: what = QStringLiteral("フォルダを作成しました"); break;
-    case Outcome::Refused: what = QStringLiteral("解凍しませんでした"); ++m_refused; break;
-    case Outcome::Damaged: what = QStringLiteral("破損しています"); ++m_failed; break;
-    case Outcome::NotWritten: what = QStringLiteral("書き込めませんでした"); ++m_failed; break;
+    case Outcome::Extracted:
+        what = QStringLiteral("解凍しました");
+        ++m_extracted;
+        break;
+    case Outcome::Replaced:
+        what = QStringLiteral("上書きしました");
+        ++m_extracted;
+        break;
+    case Outcome::Kept:
+        what = QStringLiteral("既存のファイルが同じか新しいので残しました");
+        ++m_kept;
+        break;
+    case Outcome::FolderMade:
+        what = QStringLiteral("フォルダを作成しました");
+        break;
+    case Outcome::Refused:
+        what = QStringLiteral("解凍しませんでした");
+        ++m_refused;
+        break;
+    case Outcome::Damaged:
+        what = QStringLiteral("破損しています");
+        ++m_failed;
+        break;
+    case Outcome::NotWritten:
+        what = QStringLiteral("書き込めませんでした");
+        ++m_failed;
+        break;
     }
     if (!detail.isEmpty())
         what += QStringLiteral(" (%1)").arg(detail);
@@ -36,7 +56,10 @@ void Report::header(const QString &detail)
     m_text += QStringLiteral("ヘッダーが壊れています (%1)\n").arg(detail);
 }
 
-void Report::line(const QString &text) { m_text += text + u'\n'; }
+void Report::line(const QString &text)
+{
+    m_text += text + u'\n';
+}
 
 QByteArray Report::text() const
 {

@@ -12,8 +12,8 @@ public:
     enum class Outcome { Extracted, Replaced, Kept, FolderMade, Refused, Damaged, NotWritten };
 
     void entry(const QString &name, qint64 size, Outcome outcome, const QString &detail = {});
-    void header(const QString &detail);   // a header that could not be read
-    void line(const QString &text);       // anything else worth saying
+    void header(const QString &detail); // a header that could not be read
+    void line(const QString &text); // anything else worth saying
 
     void cancelled() { m_cancelled = true; }
     void endedEarly() { m_endedEarly = true; }

@@ -3,18 +3,21 @@
 #include "platform/archiver/Report.h"
 
 #include <QEventLoop>
-#include <algorithm>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pellora::ui {
 
 namespace {
-int permille(qint64 done, qint64 total) { return total > 0 ? int(std::clamp<qint64>(done * 1000 / total, 0, 1000)) : 0; }
+int permille(qint64 done, qint64 total)
+{
+    return total > 0 ? int(std::clamp<qint64>(done * 1000 / total, 0, 1000)) : 0;
+}
 } // namespace
 
 ProgressWindow::ProgressWindow(QWidget *owner, arc::ProgressState &state)
@@ -52,12 +55,15 @@ void ProgressWindow::refresh()
     m_entry->setText(s.entry);
     m_entryBar->setValue(permille(s.entryBytes, s.entrySize));
     m_totalBar->setValue(permille(s.archiveRead, s.archiveSize));
-    m_bytes->setText(QStringLiteral("%1 / %2 バイト (合計 %3 バイト)")
-                         .arg(arc::groupedNumber(s.entryBytes), arc::groupedNumber(s.entrySize),
-                              arc::groupedNumber(s.totalBytes)));
+    m_bytes->setText(
+        QStringLiteral("%1 / %2 バイト (合計 %3 バイト)")
+            .arg(arc::groupedNumber(s.entryBytes), arc::groupedNumber(s.entrySize), arc::groupedNumber(s.totalBytes)));
 }
 
-void ProgressWindow::reject() { cancelRun(); }
+void ProgressWindow::reject()
+{
+    cancelRun();
+}
 
 void ProgressWindow::cancelRun()
 {
