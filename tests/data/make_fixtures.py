@@ -836,6 +836,22 @@ def make_zip(tmp):
               "created, and link/evil5.txt must not be written through it "
               "(nothing may appear in /tmp).")
 
+    # ---- entries the file system or the rules refuse -------------------------
+    long_name = "a" * 300 + ".txt"
+    raw = zip_bytes(tmp, [zip_entry(long_name, b"long\n"),
+                          zip_entry("setuid.sh", b"#!/bin/sh\n", mode=0o104755),
+                          zip_entry("fifo", b"", method=zipfile.ZIP_STORED, mode=0o010644),
+                          good])
+    add("zip/odd-entries.zip", "ZIP",
+        "a name too long for the file system, a set-uid program and a FIFO entry", raw,
+        files={"setuid.sh": b"#!/bin/sh\n", "fifo": b"", "good.txt": GOOD},
+        damaged=[long_name],
+        notes="The 304-byte name is longer than a Linux file name may be: it "
+              "must be reported as not written and the run must go on. "
+              "setuid.sh carries mode 04755: it is extracted, but never with "
+              "its set-uid bit. libarchive's ZIP reader turns the FIFO entry into an "
+              "empty regular file, which is harmless; no FIFO may appear.")
+
     # ---- damage -------------------------------------------------------------
     dmg_files = {"good.txt": GOOD, "bad.txt": prose(6000), "after.txt": prose(4000)}
     raw = bytearray(zip_bytes(tmp, [zip_entry(n, d) for n, d in dmg_files.items()]))

@@ -395,6 +395,11 @@ void tst_Extraction::restoresTimesAndNeverSetsSpecialModeBits()
         const int year = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec).date().year();
         QVERIFY2(year >= 2019 && year <= 2021, qPrintable(name));
     }
+    // A program keeps its execute bits but never its set-uid bit.
+    test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/odd-entries.zip")), out);
+    struct stat st {};
+    QCOMPARE(::lstat(QFile::encodeName(out + QStringLiteral("setuid.sh")).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0777 & ~mask));
 }
 
 QTEST_GUILESS_MAIN(tst_Extraction)
