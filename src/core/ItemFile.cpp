@@ -1,0 +1,215 @@
+#include "core/ItemFile.h"
+
+#include "platform/TextCodec.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <filesystem>
+#include <system_error>
+
+Q_LOGGING_CATEGORY(lcItemFile, "pellora.core.itemfile")
+
+namespace pellora::core {
+
+namespace {
+
+constexpr QChar kQuote = u'"';
+constexpr QChar kComma = u',';
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// One line as a record of exactly four fields, or nothing.
+//
+// A field is read as the Windows program reads it: blanks before it are
+// skipped; a field that opens with a double quote runs to the next double
+// quote; any other field runs to the next comma or the line end.
+//
+// The format has no escapes, so a record that does not fit it cannot be
+// trusted and is dropped whole rather than guessed at: a quoted field left
+// open, anything but blanks between a closing quote and the comma (a stray
+// quote inside the text), a double quote inside an unquoted field, and a line
+// of fewer or more than four fields (cut short, or a comma inside a text).
+// Keeping the first four fields of a longer line would shift the texts into
+// the wrong places and could send an archive into a folder made of a pattern.
+std::optional<ItemRecord> parseRecord(QStringView line)
+{
+    QString fields[4];
+    int count = 0;
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    for (;;) {
+        if (count == 4)
+            return std::nullopt;
+        while (i < n && isBlank(line[i]))
+            ++i;
+        if (i < n && line[i] == kQuote) {
+            const qsizetype close = line.indexOf(kQuote, i + 1);
+            if (close < 0)
+                return std::nullopt;
+            fields[count++] = line.sliced(i + 1, close - i - 1).toString();
+            i = close + 1;
+            while (i < n && isBlank(line[i]))
+                ++i;
+            if (i < n && line[i] != kComma)
+                return std::nullopt;
+        } else {
+            qsizetype end = line.indexOf(kComma, i);
+            if (end < 0)
+                end = n;
+            const QStringView text = line.sliced(i, end - i);
+            if (text.contains(kQuote))
+                return std::nullopt;
+            fields[count++] = text.toString();
+            i = end;
+        }
+        if (i >= n)
+            break;
+        ++i; // the comma
+    }
+    if (count != 4)
+        return std::nullopt;
+    return ItemRecord{ fields[0], fields[1], fields[2], fields[3] };
+}
+
+QString systemMessage(const std::error_code &error)
+{
+    return QString::fromLocal8Bit(error.message());
+}
+
+} // namespace
+
+ItemFileContents parseItemFile(const QByteArray &bytes)
+{
+    ItemFileContents contents;
+    contents.encoding = platform::isValidUtf8(bytes) ? ItemFileEncoding::Utf8 : ItemFileEncoding::Cp932;
+    QString text
+        = contents.encoding == ItemFileEncoding::Utf8 ? QString::fromUtf8(bytes) : platform::decodeCp932(bytes);
+    // A byte-order mark left by a Windows editor is not part of the first title.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+
+    // Records end with CR LF; a lone LF or CR (a file edited elsewhere) ends one too.
+    const QStringView all(text);
+    qsizetype start = 0;
+    int lineNumber = 0;
+    while (start < all.size()) {
+        qsizetype end = start;
+        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
+            ++end;
+        const QStringView line = all.sliced(start, end - start);
+        ++lineNumber;
+        if (end < all.size() && all[end] == u'\r' && end + 1 < all.size() && all[end + 1] == u'\n')
+            ++end;
+        start = end + 1;
+
+        if (line.trimmed().isEmpty())
+            continue;
+        if (auto record = parseRecord(line))
+            contents.records.append(std::move(*record));
+        else
+            qCWarning(lcItemFile) << "skipping malformed item record on line" << lineNumber;
+    }
+    return contents;
+}
+
+std::optional<QByteArray> formatItemFile(const QList<ItemRecord> &records, ItemFileEncoding encoding)
+{
+    const QString between = QStringLiteral("\",\"");
+    const QString end = QStringLiteral("\"\r\n");
+    QString text;
+    for (const ItemRecord &r : records)
+        text += kQuote + r.Title + between + r.Pattern + between + r.Output + between + r.Relation + end;
+    if (encoding == ItemFileEncoding::Utf8)
+        return text.toUtf8();
+    return platform::encodeCp932(text);
+}
+
+bool isStorableItemText(QStringView text)
+{
+    return !text.contains(kQuote) && !text.contains(u'\r') && !text.contains(u'\n');
+}
+
+ItemFile::ItemFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+ItemFile::ReadResult ItemFile::read()
+{
+    // A folder, a FIFO or a device of that name is no item file; a FIFO is never
+    // opened, since reading one would wait for a writer.
+    if (!QFileInfo(m_path).isFile()) {
+        m_encoding = ItemFileEncoding::Utf8;
+        return {};
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return { {}, ItemFileError{ m_path, file.errorString() } };
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return { {}, ItemFileError{ m_path, file.errorString() } };
+    ItemFileContents contents = parseItemFile(bytes);
+    m_encoding = contents.encoding;
+    return { std::move(contents.records), std::nullopt };
+}
+
+std::optional<ItemFileError> ItemFile::write(const QList<ItemRecord> &records)
+{
+    ItemFileEncoding encoding = m_encoding;
+    std::optional<QByteArray> bytes = formatItemFile(records, encoding);
+    if (!bytes) {
+        // Some text has no Shift_JIS form: UTF-8 holds it, and Pellora reads both.
+        encoding = ItemFileEncoding::Utf8;
+        bytes = formatItemFile(records, encoding);
+    }
+
+    // The first save of an installed copy goes to a data folder that may not exist yet.
+    std::error_code error;
+    std::filesystem::create_directories(QFileInfo(m_path).absolutePath().toStdU16String(), error);
+    if (error)
+        return ItemFileError{ m_path, systemMessage(error) };
+
+    // Truncating the old file first would lose every item if the write then
+    // failed; the new contents replace it only once they are completely on disk.
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        return ItemFileError{ m_path, file.errorString() };
+    // Flushed here because QSaveFile::commit() in Qt 6.4 renames the file into
+    // place even when flushing its buffer fails (a full disk, a size limit),
+    // which would replace every item with a cut-off list.
+    if (file.write(*bytes) != bytes->size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return ItemFileError{ m_path, reason };
+    }
+    if (!file.commit())
+        return ItemFileError{ m_path, file.errorString() };
+    m_encoding = encoding;
+    return std::nullopt;
+}
+
+QString itemFilePath(const QString &executableFolder, const QString &dataFolder)
+{
+    const QString name = QStringLiteral("ITEM.DAT");
+    const QFileInfo folder(executableFolder);
+    if (folder.isDir() && folder.isWritable())
+        return QDir(executableFolder).filePath(name);
+    return QDir(dataFolder).filePath(name);
+}
+
+QString itemFilePath()
+{
+    return itemFilePath(QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Pellora"));
+}
+
+} // namespace pellora::core

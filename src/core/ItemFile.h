@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace pellora::core {
+
+// One line of ITEM.DAT: an item's four texts in the order they are stored.
+struct ItemRecord {
+    QString Title; // software name
+    QString Pattern; // file-name pattern
+    QString Output; // target folder
+    QString Relation; // related file, relative to Output; may be empty
+
+    friend bool operator==(const ItemRecord &, const ItemRecord &) = default;
+};
+
+// How the bytes of ITEM.DAT are encoded. Files made on Linux are UTF-8; a file
+// brought over from Windows is Shift_JIS (CP932).
+enum class ItemFileEncoding { Utf8, Cp932 };
+
+// Why ITEM.DAT could not be read or written, for a message to the user.
+struct ItemFileError {
+    QString fileName;
+    QString reason;
+};
+
+struct ItemFileContents {
+    QList<ItemRecord> records;
+    ItemFileEncoding encoding = ItemFileEncoding::Utf8;
+};
+
+// Parses the bytes of an item file; never fails (see ItemFile.cpp for what is
+// skipped).
+ItemFileContents parseItemFile(const QByteArray &bytes);
+
+// The bytes of an item file holding records, in the given encoding. Nothing
+// when the encoding is CP932 and some text has no CP932 form.
+std::optional<QByteArray> formatItemFile(const QList<ItemRecord> &records, ItemFileEncoding encoding);
+
+// Whether a text survives a write and a read unchanged: the format has no
+// escape, so a double quote or a line break cannot be stored. Editors must
+// refuse such texts, or the item would be dropped at the next read.
+bool isStorableItemText(QStringView text);
+
+// ITEM.DAT at a fixed path. Remembers the encoding it last read, so a file
+// brought from Windows is written back as Shift_JIS while it can be.
+class ItemFile final {
+public:
+    explicit ItemFile(QString path);
+
+    const QString &path() const { return m_path; }
+    ItemFileEncoding encoding() const { return m_encoding; }
+
+    // The records of the file. A missing file, or a name that is not a
+    // regular file, holds no records. An error only when the file exists and
+    // cannot be read; a caller must not write back over such a file.
+    struct ReadResult {
+        QList<ItemRecord> records;
+        std::optional<ItemFileError> error;
+    };
+    ReadResult read();
+
+    // Replaces the file with records. The new contents go to a temporary file
+    // beside it that is renamed over the old one, so a failed write leaves the
+    // previous file whole. Creates the folder if needed.
+    std::optional<ItemFileError> write(const QList<ItemRecord> &records);
+
+private:
+    QString m_path;
+    ItemFileEncoding m_encoding = ItemFileEncoding::Utf8;
+};
+
+// Where ITEM.DAT lives: beside the executable when that folder is writable (a
+// portable copy), otherwise in dataFolder.
+QString itemFilePath(const QString &executableFolder, const QString &dataFolder);
+
+// The same for this process: the executable's folder, else
+// $XDG_DATA_HOME/Pellora. Needs a QCoreApplication.
+QString itemFilePath();
+
+} // namespace pellora::core

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace pellora::core {
+
+// The text that stands for an argument not given to Melt.
+inline const QString kMissing = QStringLiteral("Missing");
+
+// One piece of software's entry (name, file pattern, target folder, related
+// file) joined with one concrete archive (its path and kind).
+class clsItem final {
+public:
+    // Takes the archive path from the program's command line and finds its kind.
+    clsItem();
+    // The same with the command-line arguments given (after the program's name).
+    explicit clsItem(const QStringList &arguments);
+
+    QString ArchiveType() const { return m_archiveType; }
+    QString Path() const { return m_path; }
+    // Stores the text unchanged and finds the kind again.
+    void setPath(const QString &path);
+    QString Title() const { return m_title; }
+    void setTitle(const QString &title) { m_title = title; }
+    QString Pattern() const { return m_pattern; }
+    void setPattern(const QString &pattern) { m_pattern = pattern; }
+    QString Output() const { return m_output; }
+    void setOutput(const QString &output) { m_output = output; }
+    QString Relation() const { return m_relation; }
+    void setRelation(const QString &relation) { m_relation = relation; }
+
+    // The file name of Path, extension included (all of Path without a separator).
+    QString Name() const;
+    // Path up to and including its last separator (empty without one).
+    QString Folder() const;
+
+    // Extracts the archive; file is "*.*" or one entry's path, output a folder
+    // or kMissing for Output, command the switches or kMissing for the usual
+    // ones. Defined by the extraction layer.
+    void Melt(const QString &file, const QString &output, const QString &command);
+
+private:
+    // After a complete extraction into Output; defined by the extraction layer.
+    void DisposeArchive();
+    void OpenRelation();
+    void OpenFiler();
+
+    void detectKind();
+
+    QString m_archiveType;
+    QString m_path;
+    QString m_title;
+    QString m_pattern;
+    QString m_output;
+    QString m_relation;
+};
+
+// The record start-up makes from the command line; the windows of one run
+// act on it. Null when no run holds one.
+extern std::shared_ptr<clsItem> CurrentItem;
+
+// Program-wide flags, all false at start.
+extern bool gblnAddMode;        // the item editor adds a row instead of rewriting the selected one
+extern bool gblnAddFromArchive; // the item editor works for the archive in CurrentItem
+extern bool gblnNoRemoveBox;    // delete an item without asking
+
+} // namespace pellora::core

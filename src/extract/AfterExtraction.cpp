@@ -1,0 +1,73 @@
+// What follows a complete extraction into an item's folder: the archive is
+// disposed of as configured, the folder opened, the related file opened.
+
+#include "core/clsItem.h"
+#include "core/modRegistry.h"
+#include "platform/Shell.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+namespace pellora::core {
+
+namespace {
+
+enum ArchiveOperation { kDoNothing = 0, kRecycle = 1, kMove = 2, kCopy = 3 };
+
+void reportStartFailure(const QString &error)
+{
+    platform::shell().messageBox(error, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+}
+
+} // namespace
+
+void clsItem::DisposeArchive()
+{
+    QString destination = readText(setting(u"ArchiveOperationFolder")) + Name();
+    if (readYesNo(setting(u"ArchiveOperationTargetFolder")))
+        destination = m_output + Name();
+    // Nowhere to go, or already there (exact comparison: a folder differing
+    // in case is another folder on this system).
+    if (destination == Name() || destination == m_path)
+        return;
+    switch (readNumber(setting(u"ArchiveOperation"))) {
+    case kRecycle: platform::shell().moveToTrash(m_path); break;
+    case kMove: platform::shell().moveFile(m_path, destination); break;
+    case kCopy: platform::shell().copyFile(m_path, destination); break;
+    default: break;
+    }
+}
+
+void clsItem::OpenFiler()
+{
+    QString filer = readText(setting(u"DefaultFiler"));
+    if (filer.isEmpty())
+        filer = QStringLiteral("xdg-open");
+    const QString commandLine = QStringLiteral("%1 \"%2\"").arg(filer, m_output.chopped(m_output.isEmpty() ? 0 : 1));
+    QString error;
+    if (!platform::shell().startCommandLine(commandLine, &error))
+        reportStartFailure(error);
+    QCoreApplication::processEvents();
+}
+
+void clsItem::OpenRelation()
+{
+    const QString file = m_output + m_relation;
+    const int result = platform::shell().openDocument(file, m_output.chopped(m_output.isEmpty() ? 0 : 1));
+    if (result != platform::kShellExecuteNoAssoc)
+        return;
+    const QString viewer = readText(setting(u"DefaultFileViewer"));
+    if (viewer.trimmed().isEmpty()) {
+        platform::shell().showTextViewer(file);
+        return;
+    }
+    // The file is one argument even when its path holds blanks: split only
+    // the viewer's own command line.
+    QStringList words = QProcess::splitCommand(viewer);
+    const QString program = words.takeFirst();
+    QString error;
+    if (!platform::shell().startProgram(program, words << file, &error))
+        reportStartFailure(error);
+}
+
+} // namespace pellora::core

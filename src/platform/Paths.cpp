@@ -1,0 +1,50 @@
+#include "platform/Paths.h"
+
+#include "platform/Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <sys/stat.h>
+
+namespace pellora::platform {
+
+QString ToLongPath(const QString &path)
+{
+    const QString s = path.trimmed();
+    if (s.isEmpty())
+        return {};
+    const QString absolute = s.startsWith(kPathSeparator) ? s : QDir::currentPath() + kPathSeparator + s;
+    QStringList parts;
+    for (const QString &part : absolute.split(kPathSeparator, Qt::SkipEmptyParts)) {
+        if (part == u".")
+            continue;
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    QString result;
+    for (const QString &part : parts) {
+        result += kPathSeparator + part;
+        struct stat st {};
+        if (::lstat(QFile::encodeName(result).constData(), &st) != 0)
+            return {};
+    }
+    return result.isEmpty() ? QString(kPathSeparator) : result;
+}
+
+QString executableFolder() { return withTrailingSeparator(QCoreApplication::applicationDirPath()); }
+
+QString temporaryFolder() { return withTrailingSeparator(QDir::tempPath()); }
+
+QString withTrailingSeparator(const QString &folder)
+{
+    return folder.endsWith(kPathSeparator) ? folder : folder + kPathSeparator;
+}
+
+} // namespace pellora::platform
