@@ -1,6 +1,8 @@
 #include "platform/Locale.h"
 #include "platform/archiver/Progress.h"
+#include "platform/gui/DesktopShell.h"
 #include "ui/dialogs/ProgressWindow.h"
+#include "ui/main/modGeneral.h"
 
 #include <QApplication>
 
@@ -12,9 +14,23 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Pellora"));
     QApplication::setOrganizationName(QStringLiteral("Vorn"));
 
+    pellora::platform::DesktopShell shell;
+    pellora::platform::setShell(&shell);
     pellora::ui::ProgressWindowHost progressHost;
     pellora::arc::setProgressHost(&progressHost);
-    const int rc = 0; // windows come with the item list
+
+    pellora::ui::Main();
+
+    // The run goes on while a window it opened is still there (a text viewer,
+    // later the item list); otherwise it ends here.
+    int rc = 0;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            rc = app.exec();
+            break;
+        }
+    }
     pellora::arc::setProgressHost(nullptr);
+    pellora::platform::setShell(nullptr);
     return rc;
 }

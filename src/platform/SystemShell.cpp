@@ -1,5 +1,6 @@
 #include "platform/SystemShell.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -141,8 +142,10 @@ bool SystemShell::transfer(Transfer kind, const QString &source, const QString &
     if (kind == Transfer::Move && errno != EXDEV)
         return fail(errnoText(errno));
     // Copy beside the destination first, then rename over it: a failed copy
-    // never destroys a file that was there.
-    const QString temp = to.absolutePath() + QStringLiteral("/.~pellora-copy-") + to.fileName();
+    // never destroys a file that was there. The temporary name is short so
+    // that a destination name at the file system's length limit still works.
+    const QString temp = QDir(to.absolutePath())
+                             .filePath(QStringLiteral(".~pellora-copy-%1").arg(QCoreApplication::applicationPid()));
     QFile::remove(temp);
     if (!QFile::copy(source, temp)) {
         QFile::remove(temp);
@@ -160,6 +163,9 @@ bool SystemShell::transfer(Transfer kind, const QString &source, const QString &
 
 bool SystemShell::moveToTrash(const QString &path)
 {
+    // The home trash lies in the data folder, which a new account may not
+    // have yet; Qt creates the trash but not the folder it lives in.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     if (QFile::moveToTrash(path))
         return true;
     messageBox(QStringLiteral("%1 をゴミ箱に移動できません。").arg(path), vbOKOnly | vbCritical, QStringLiteral("Pellora"));

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "core/ItemFile.h"
+
+#include <QList>
+#include <QString>
+
+namespace pellora::core {
+
+class clsItem;
+
+// The items whose pattern matches an archive's file name, in file order.
+// Start-up compares without regard to case.
+QList<ItemRecord> matchingItems(const QString &archiveName, const QList<ItemRecord> &records);
+
+// The folder proposed for an archive that matches no item: the archive's own
+// folder when "DefaultArchiveFolder" is set, else "DefaultMeltFolder" as
+// stored, else the current folder (with a trailing separator).
+QString proposedTargetFolder(const clsItem &item);
+
+} // namespace pellora::core

@@ -1,0 +1,60 @@
+#include "ui/main/modGeneral.h"
+
+#include "core/ItemFile.h"
+#include "core/Startup.h"
+#include "core/clsItem.h"
+#include "extract/frmOverlap.h"
+#include "platform/Shell.h"
+
+#include <QCoreApplication>
+
+namespace pellora::ui {
+
+using core::CurrentItem;
+
+void Main() { Main(QCoreApplication::arguments().mid(1)); }
+
+void Main(const QStringList &arguments)
+{
+    CurrentItem = std::make_shared<core::clsItem>(arguments);
+    if (CurrentItem->Path().isEmpty()) {
+        CurrentItem.reset();
+        return;
+    }
+    if (CurrentItem->ArchiveType().isEmpty()) {
+        platform::shell().messageBox(QStringLiteral("指定されたファイルは未対応の形式であるか壊れています。"),
+                                     platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
+        CurrentItem.reset();
+        return;
+    }
+
+    core::ItemFile itemFile(core::itemFilePath());
+    const QList<core::ItemRecord> candidates = core::matchingItems(CurrentItem->Name(), itemFile.read().records);
+
+    if (candidates.size() == 1) {
+        CurrentItem->setOutput(candidates.first().Output);
+        CurrentItem->setRelation(candidates.first().Relation);
+        CurrentItem->Melt(QStringLiteral("*.*"), core::kMissing, core::kMissing);
+        CurrentItem.reset();
+        return;
+    }
+    if (candidates.isEmpty()) {
+        // Until the dialog for unmatched archives exists, say where it would
+        // propose to extract, and end.
+        CurrentItem->setOutput(core::proposedTargetFolder(*CurrentItem));
+        platform::shell().messageBox(
+            QStringLiteral("%1 に一致するアイテムがありません。\n解凍先の候補: %2").arg(CurrentItem->Name(), CurrentItem->Output()),
+            platform::vbOKOnly | platform::vbInformation, QStringLiteral("Pellora"));
+        CurrentItem.reset();
+        return;
+    }
+    {
+        extract::frmOverlap chooser;
+        for (const core::ItemRecord &candidate : candidates)
+            chooser.addRow(candidate.Title, candidate.Output, candidate.Relation);
+        chooser.exec();
+    }
+    CurrentItem.reset();
+}
+
+} // namespace pellora::ui

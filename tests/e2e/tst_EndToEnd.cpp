@@ -1,0 +1,113 @@
+#include "core/ItemFile.h"
+#include "core/modRegistry.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace pellora;
+
+class tst_EndToEnd : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void oneMatchExtractsAndDisposesOfTheArchive_data();
+    void oneMatchExtractsAndDisposesOfTheArchive();
+
+private:
+    // A portable copy of the program with its own ITEM.DAT, settings and trash.
+    std::unique_ptr<QTemporaryDir> m_root;
+    // QSettings keeps the folder it first found for the whole process, so the
+    // settings folder is one for all runs; each run rewrites its settings.
+    QTemporaryDir m_config;
+    QString path(const QString &relative) const { return m_root->filePath(relative); }
+    int runPellora(const QStringList &arguments);
+};
+
+void tst_EndToEnd::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+}
+
+void tst_EndToEnd::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    QDir().mkpath(path(QStringLiteral("app")));
+    QVERIFY(QFile::copy(QStringLiteral(PELLORA_BINARY), path(QStringLiteral("app/pellora"))));
+    QFile(path(QStringLiteral("app/pellora"))).setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("data"))));
+}
+
+int tst_EndToEnd::runPellora(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(path(QStringLiteral("app/pellora")), arguments);
+    // A window the run should not have shown would keep it alive until here.
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+}
+
+void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("archiveEndsIn"); // relative to the test root
+
+    QTest::newRow("a Shift_JIS LZH moved to the keeping folder") << "lzh/sjis-names.lzh" << 2 << "keep/sjis-names.lzh";
+    QTest::newRow("a ZIP copied into its target folder") << "zip/deflate.zip" << 3 << "Tool/deflate.zip";
+    QTest::newRow("a CAB moved to the trash") << "cab/mszip.cab" << 1 << "data/Trash/files/mszip.cab";
+    QTest::newRow("an LZH left where it is") << "lzh/lh6.lzh" << 0 << "dl/lh6.lzh";
+}
+
+void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
+{
+    QFETCH(QString, fixture);
+    QFETCH(int, operation);
+    QFETCH(QString, archiveEndsIn);
+    const QString name = fixture.section(u'/', -1);
+    const QString archive = path(QStringLiteral("dl/") + name);
+    QDir().mkpath(path(QStringLiteral("dl")));
+    QVERIFY(QFile::copy(test::dataPath(fixture), archive));
+
+    core::DeleteSettingsKey();
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), operation);
+    core::writeText(core::setting(u"ArchiveOperationFolder"), path(QStringLiteral("keep/")));
+    core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), operation == 3);
+    const QString target = path(QStringLiteral("Tool/"));
+    const QString pattern = name.left(3) + QStringLiteral("*.") + name.section(u'.', -1).toUpper();
+    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+                 .write({{QStringLiteral("Tool"), pattern, target, QString()}})
+                 .has_value());
+
+    QCOMPARE(runPellora({archive}), 0);
+
+    QJsonObject expected;
+    for (const QJsonValue &value : test::fixtureManifest()) {
+        if (value.toObject().value(QStringLiteral("file")).toString() == fixture)
+            expected = value.toObject().value(QStringLiteral("files")).toObject();
+    }
+    QVERIFY(!expected.isEmpty());
+    QMap<QString, QString> got = test::fileHashes(target);
+    got.remove(name); // the copy of the archive itself
+    QCOMPARE(QStringList(got.keys()), QStringList(expected.keys()));
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        QCOMPARE(got.value(it.key()), it.value().toString());
+    QVERIFY2(QFile::exists(path(archiveEndsIn)), qPrintable(archiveEndsIn));
+    if (operation == 1 || operation == 2)
+        QVERIFY(!QFile::exists(archive));
+}
+
+QTEST_GUILESS_MAIN(tst_EndToEnd)
+#include "tst_EndToEnd.moc"

@@ -1,0 +1,316 @@
+#include "core/clsItem.h"
+#include "core/modRegistry.h"
+#include "extract/Melt.h"
+#include "extract/frmLog.h"
+#include "platform/archiver/ArchiverRegistry.h"
+#include "support/FakeArchiver.h"
+#include "support/RecordingShell.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace pellora;
+using core::kMissing;
+
+class tst_Melt : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void composesTheCommandLineOfEachKindAndCaller_data();
+    void composesTheCommandLineOfEachKindAndCaller();
+    void buildsTheResultText();
+    void showsTheReportThenDisposesOpensFolderAndRelatedFileInOrder();
+    void noLogSkipsOnlyTheResultWindow();
+    void failedRunIsShownEvenWithNoLogAndKeepsTheArchive();
+    void extractionElsewhereIsNotFollowedByAnything();
+    void unsupportedKindOnlySaysSo();
+    void disposesOfTheArchiveAsConfigured_data();
+    void disposesOfTheArchiveAsConfigured();
+    void opensTheFolderWithTheConfiguredFiler_data();
+    void opensTheFolderWithTheConfiguredFiler();
+    void opensTheRelatedFileOrFallsBackToAViewer_data();
+    void opensTheRelatedFileOrFallsBackToAViewer();
+
+private:
+    // Runs Melt on a record for an archive the fake library accepts; closes
+    // the result window if one appears and returns its text.
+    QString melt(const QString &kind, const QString &file = QStringLiteral("*.*"), const QString &output = kMissing,
+                 const QString &command = kMissing);
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_work;
+    std::shared_ptr<test::FakeArchiver> m_library;
+    std::unique_ptr<test::RecordingShell> m_shell;
+    std::unique_ptr<core::clsItem> m_item;
+    bool m_logShown = false;
+};
+
+void tst_Melt::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+}
+
+void tst_Melt::init()
+{
+    core::DeleteSettingsKey();
+    m_library = std::make_shared<test::FakeArchiver>();
+    m_shell = std::make_unique<test::RecordingShell>();
+    m_item = std::make_unique<core::clsItem>(QStringList{});
+    m_item->setOutput(m_work.path() + QStringLiteral("/Tool/"));
+    m_logShown = false;
+}
+
+void tst_Melt::cleanup()
+{
+    m_shell.reset();
+    arc::ArchiverRegistry::restoreBuiltIns();
+}
+
+QString tst_Melt::melt(const QString &kind, const QString &file, const QString &output, const QString &command)
+{
+    const QString archive = QStringLiteral("/dl/foo.%1").arg(kind.toLower());
+    m_library->accepts = {archive};
+    const char *library = kind == u"LZH" ? arc::kUnlhaLibrary : kind == u"ZIP" ? arc::kUnzipLibrary : arc::kCabLibrary;
+    arc::ArchiverRegistry::install(QString::fromLatin1(library), m_library);
+    m_item->setPath(archive);
+    QString shown;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *log = qobject_cast<extract::frmLog *>(QApplication::activeModalWidget())) {
+            m_logShown = true;
+            shown = log->txtLog->toPlainText();
+            QTest::keyClick(log, Qt::Key_Return); // Enter presses OK
+        }
+    });
+    closer.start();
+    m_item->Melt(file, output, command);
+    return shown;
+}
+
+void tst_Melt::composesTheCommandLineOfEachKindAndCaller_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("LZH whole archive with the user's -n and -c")
+        << "LZH" << " -n -c" << "*.*" << QString(kMissing) << R"(x -a1 -jp1 -n -c "/dl/a b.lzh" "/Tool/" "*.*")";
+    QTest::newRow("LZH single entry into the temporary folder ends with -p")
+        << "LZH" << " -n" << "docs/readme.txt" << QString(kMissing) << R"(x -a1 -jp1 -n -p "/dl/a b.lzh" "/Tool/" "docs/readme.txt")";
+    QTest::newRow("ZIP with the user's switch") << "ZIP" << " --i" << "*.*" << QString(kMissing)
+                                                << R"(-x -i --i "/dl/a b.zip" "/Tool/" "*.*")";
+    QTest::newRow("ZIP single entry has no -p") << "ZIP" << "" << "docs/a.txt" << QString(kMissing)
+                                                << R"(-x -i "/dl/a b.zip" "/Tool/" "docs/a.txt")";
+    QTest::newRow("CAB with replace") << "CAB" << " -o" << "*.*" << QString(kMissing) << R"(-x -k -n -o "/dl/a b.cab" "/Tool/" "*.*")";
+    QTest::newRow("a restore's own switches replace everything, -p included")
+        << "LZH" << " -n" << "a.txt" << "x -a1 -jp1 -c" << R"(x -a1 -jp1 -c "/dl/a b.lzh" "/Tool/" "a.txt")";
+}
+
+void tst_Melt::composesTheCommandLineOfEachKindAndCaller()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, stored);
+    QFETCH(QString, file);
+    QFETCH(QString, command);
+    const QString setting = kind == u"LZH" ? QStringLiteral("UnlhaCommandLine")
+        : kind == u"ZIP"                   ? QStringLiteral("UnzipCommandLine")
+                                           : QStringLiteral("CabCommandLine");
+    core::WriteSetting(setting, core::kRegSz, stored);
+    const auto call = extract::composeMeltCall(kind, QStringLiteral("/dl/a b.") + kind.toLower(), QStringLiteral("/Tool/"), file, command);
+    QTEST(call.commandLine, "expected");
+    QVERIFY(call.refusal.isEmpty());
+
+    // A quote cannot be written inside a quoted text: refused, never composed.
+    const auto quoted = extract::composeMeltCall(kind, QStringLiteral("/dl/say \"hi\".lzh"), QStringLiteral("/Tool/"), file, command);
+    QVERIFY(quoted.commandLine.isEmpty());
+    QVERIFY(!quoted.refusal.isEmpty());
+}
+
+void tst_Melt::buildsTheResultText()
+{
+    QCOMPARE(extract::resultText(QStringLiteral("/Tool/"), QStringLiteral("docs/readme.txt  1 バイト  解凍しました\n解凍 1 個\n")),
+             QStringLiteral("TargetFolder : /Tool/\r\ndocs/readme.txt  1 バイト  解凍しました\r\n解凍 1 個\r\n"));
+    QCOMPARE(extract::resultText(QStringLiteral("/Tool/"), QString()), QStringLiteral("TargetFolder : /Tool/\r\n"));
+}
+
+void tst_Melt::showsTheReportThenDisposesOpensFolderAndRelatedFileInOrder()
+{
+    core::writeNumber(core::setting(u"ArchiveOperation"), 3);
+    core::writeYesNo(core::setting(u"RunExplorer"), true);
+    m_item->setRelation(QStringLiteral("doc/read me.txt"));
+    test::writeFile(m_item->Output() + QStringLiteral("doc/read me.txt"), "hello");
+    m_library->report = "readme.txt  5 バイト  解凍しました\n";
+
+    const QString shown = melt(QStringLiteral("LZH"));
+    QVERIFY(m_logShown);
+    QCOMPARE(shown, QStringLiteral("TargetFolder : %1\nreadme.txt  5 バイト  解凍しました\n").arg(m_item->Output()));
+    QCOMPARE(m_library->commands,
+             QStringList{QStringLiteral(R"(x -a1 -jp1 "/dl/foo.lzh" "%1" "*.*")").arg(m_item->Output())});
+    const QString folder = m_item->Output().chopped(1);
+    QCOMPARE(m_shell->calls, (QStringList{
+                                 QStringLiteral("copy|/dl/foo.lzh|%1foo.lzh").arg(m_item->Output()),
+                                 QStringLiteral("start|xdg-open  \"%1\"").arg(folder),
+                                 QStringLiteral("open|%1doc/read me.txt|%2").arg(m_item->Output(), folder),
+                             }));
+}
+
+void tst_Melt::noLogSkipsOnlyTheResultWindow()
+{
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), 1);
+    melt(QStringLiteral("ZIP"));
+    QVERIFY(!m_logShown);
+    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("trash|/dl/foo.zip")});
+}
+
+void tst_Melt::failedRunIsShownEvenWithNoLogAndKeepsTheArchive()
+{
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), 2);
+    core::writeYesNo(core::setting(u"RunExplorer"), true);
+    m_library->code = 1;
+    m_library->report = "../evil.txt  4 バイト  解凍しませんでした\n";
+    const QString shown = melt(QStringLiteral("CAB"));
+    QVERIFY(m_logShown);
+    QVERIFY(shown.contains(QStringLiteral("解凍しませんでした")));
+    QVERIFY(m_shell->callsOf(QStringLiteral("move")).isEmpty());
+    QCOMPARE(m_shell->callsOf(QStringLiteral("start")).size(), 1);
+}
+
+void tst_Melt::extractionElsewhereIsNotFollowedByAnything()
+{
+    core::writeNumber(core::setting(u"ArchiveOperation"), 1);
+    core::writeYesNo(core::setting(u"RunExplorer"), true);
+    melt(QStringLiteral("LZH"), QStringLiteral("docs/readme.txt"), QStringLiteral("/tmp/x/~meltmp/"));
+    melt(QStringLiteral("LZH"), QStringLiteral("docs/readme.txt"));
+    QVERIFY(!m_logShown);
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(m_library->commands.size(), 2);
+    QVERIFY(m_library->commands.at(0).endsWith(QStringLiteral(R"(-p "/dl/foo.lzh" "/tmp/x/~meltmp/" "docs/readme.txt")")));
+}
+
+void tst_Melt::unsupportedKindOnlySaysSo()
+{
+    m_item->setPath(QStringLiteral("/dl/nothing.txt"));
+    QVERIFY(m_item->ArchiveType().isEmpty());
+    m_item->Melt(QStringLiteral("*.*"), kMissing, kMissing);
+    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("messageBox|対応していないアーカイブ形式です。|0|Pellora")});
+    QVERIFY(m_library->commands.isEmpty());
+}
+
+void tst_Melt::disposesOfTheArchiveAsConfigured_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("keepFolder");
+    QTest::addColumn<bool>("intoTarget");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("0 does nothing") << 0 << "/keep/" << false << "/Tool/" << "";
+    QTest::newRow("1 recycles") << 1 << "/keep/" << false << "/Tool/" << "trash|/dl/foo.lzh";
+    QTest::newRow("2 moves to the keeping folder") << 2 << "/keep/" << false << "/Tool/" << "move|/dl/foo.lzh|/keep/foo.lzh";
+    QTest::newRow("3 copies into the target folder") << 3 << "/keep/" << true << "/Tool/" << "copy|/dl/foo.lzh|/Tool/foo.lzh";
+    QTest::newRow("a value outside 1 to 3 does nothing") << 7 << "/keep/" << false << "/Tool/" << "";
+    QTest::newRow("1 with no folder and the target choice off does not recycle") << 1 << "" << false << "/Tool/" << "";
+    QTest::newRow("2 does nothing when the archive already lies in the target") << 2 << "" << true << "/dl/" << "";
+    QTest::newRow("2 into a folder differing only in case is attempted")
+        << 2 << "" << true << "/DL/" << "move|/dl/foo.lzh|/DL/foo.lzh";
+}
+
+void tst_Melt::disposesOfTheArchiveAsConfigured()
+{
+    QFETCH(int, operation);
+    QFETCH(QString, keepFolder);
+    QFETCH(bool, intoTarget);
+    QFETCH(QString, output);
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), operation);
+    core::writeText(core::setting(u"ArchiveOperationFolder"), keepFolder);
+    core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), intoTarget);
+    m_item->setOutput(output);
+    melt(QStringLiteral("LZH"));
+    QTEST(m_shell->calls.join(u'\n'), "expected");
+}
+
+void tst_Melt::opensTheFolderWithTheConfiguredFiler_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("missing: the default with its blank") << QVariant() << "start|xdg-open  \"/Tool\"";
+    QTest::newRow("stored empty") << QVariant(QString()) << "start|xdg-open \"/Tool\"";
+    QTest::newRow("a file manager of the user's") << QVariant(QStringLiteral("nautilus --browser"))
+                                                  << "start|nautilus --browser \"/Tool\"";
+}
+
+void tst_Melt::opensTheFolderWithTheConfiguredFiler()
+{
+    QFETCH(QVariant, stored);
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeYesNo(core::setting(u"RunExplorer"), true);
+    if (stored.isValid())
+        core::WriteSetting(QStringLiteral("DefaultFiler"), core::kRegSz, stored);
+    m_item->setOutput(QStringLiteral("/Tool/"));
+    melt(QStringLiteral("ZIP"));
+    QTEST(m_shell->calls.join(u'\n'), "expected");
+
+    // A filer that cannot be started is said so, and the run ends in order.
+    m_shell->calls.clear();
+    m_shell->startSucceeds = false;
+    melt(QStringLiteral("ZIP"));
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 1);
+}
+
+void tst_Melt::opensTheRelatedFileOrFallsBackToAViewer_data()
+{
+    QTest::addColumn<int>("openResult");
+    QTest::addColumn<QString>("viewer");
+    QTest::addColumn<QString>("expected"); // %1 = the file
+
+    QTest::newRow("an associated application opens it") << 42 << "" << "";
+    QTest::newRow("no association and no viewer: the own text viewer") << 31 << "" << "viewer|%1";
+    QTest::newRow("no association: the viewer gets the path as one argument")
+        << 31 << "mousepad --disable-server" << "program|mousepad|--disable-server|%1";
+    QTest::newRow("any other failure ends silently") << 2 << "mousepad" << "";
+}
+
+void tst_Melt::opensTheRelatedFileOrFallsBackToAViewer()
+{
+    QFETCH(int, openResult);
+    QFETCH(QString, viewer);
+    QFETCH(QString, expected);
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeText(core::setting(u"DefaultFileViewer"), viewer);
+    m_shell->openResult = openResult;
+    m_item->setRelation(QStringLiteral("read me.txt"));
+    const QString file = m_item->Output() + QStringLiteral("read me.txt");
+    test::writeFile(file, "hello");
+    melt(QStringLiteral("CAB"));
+    QStringList rest = m_shell->calls;
+    QCOMPARE(rest.takeFirst(), QStringLiteral("open|%1|%2").arg(file, m_item->Output().chopped(1)));
+    QCOMPARE(rest.join(u'\n'), expected.isEmpty() ? QString() : expected.arg(file));
+
+    // A related file that is missing, hidden or a folder is not opened.
+    for (const QString &relation : {QStringLiteral("absent.txt"), QStringLiteral(".hidden"), QStringLiteral("sub")}) {
+        QDir().mkpath(m_item->Output() + QStringLiteral("sub"));
+        test::writeFile(m_item->Output() + QStringLiteral(".hidden"), "x");
+        m_shell->calls.clear();
+        m_item->setRelation(relation);
+        melt(QStringLiteral("CAB"));
+        QVERIFY2(m_shell->calls.isEmpty(), qPrintable(relation));
+    }
+}
+
+QTEST_MAIN(tst_Melt)
+#include "tst_Melt.moc"

@@ -1,0 +1,65 @@
+#include "support/RecordingShell.h"
+
+#include "platform/SystemShell.h"
+
+namespace pellora::test {
+
+QStringList RecordingShell::callsOf(const QString &kind) const
+{
+    QStringList found;
+    for (const QString &call : calls) {
+        if (call.startsWith(kind + u'|'))
+            found.append(call);
+    }
+    return found;
+}
+
+int RecordingShell::messageBox(const QString &text, int style, const QString &title)
+{
+    calls.append(QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(title));
+    return answers.isEmpty() ? platform::defaultAnswer(style) : answers.takeFirst();
+}
+
+bool RecordingShell::startCommandLine(const QString &commandLine, QString *error)
+{
+    calls.append(QStringLiteral("start|") + commandLine);
+    if (!startSucceeds && error)
+        *error = QStringLiteral("cannot start");
+    return startSucceeds;
+}
+
+bool RecordingShell::startProgram(const QString &program, const QStringList &arguments, QString *error)
+{
+    calls.append(QStringLiteral("program|") + (QStringList{program} + arguments).join(u'|'));
+    if (!startSucceeds && error)
+        *error = QStringLiteral("cannot start");
+    return startSucceeds;
+}
+
+int RecordingShell::openDocument(const QString &file, const QString &workingFolder)
+{
+    calls.append(QStringLiteral("open|%1|%2").arg(file, workingFolder));
+    return openResult;
+}
+
+void RecordingShell::showTextViewer(const QString &file) { calls.append(QStringLiteral("viewer|") + file); }
+
+bool RecordingShell::copyFile(const QString &source, const QString &destination)
+{
+    calls.append(QStringLiteral("copy|%1|%2").arg(source, destination));
+    return fileOperationsSucceed;
+}
+
+bool RecordingShell::moveFile(const QString &source, const QString &destination)
+{
+    calls.append(QStringLiteral("move|%1|%2").arg(source, destination));
+    return fileOperationsSucceed;
+}
+
+bool RecordingShell::moveToTrash(const QString &path)
+{
+    calls.append(QStringLiteral("trash|") + path);
+    return fileOperationsSucceed;
+}
+
+} // namespace pellora::test

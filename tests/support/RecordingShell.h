@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <QStringList>
+
+namespace pellora::test {
+
+// A shell that does nothing but write down what it was asked, and answers
+// from a script: message boxes with the next scripted answer (else their
+// default button), openDocument with a fixed result.
+class RecordingShell final : public platform::Shell {
+public:
+    QStringList calls;             // e.g. "messageBox|text|style|title", "copy|from|to"
+    QList<int> answers;            // next message-box answers, first first
+    int openResult = platform::kShellExecuteOk;
+    bool startSucceeds = true;
+    bool fileOperationsSucceed = true;
+
+    RecordingShell() { platform::setShell(this); }
+    ~RecordingShell() override { platform::setShell(nullptr); }
+
+    QStringList callsOf(const QString &kind) const;
+
+    int messageBox(const QString &text, int style, const QString &title) override;
+    bool startCommandLine(const QString &commandLine, QString *error) override;
+    bool startProgram(const QString &program, const QStringList &arguments, QString *error) override;
+    int openDocument(const QString &file, const QString &workingFolder) override;
+    void showTextViewer(const QString &file) override;
+    bool copyFile(const QString &source, const QString &destination) override;
+    bool moveFile(const QString &source, const QString &destination) override;
+    bool moveToTrash(const QString &path) override;
+};
+
+} // namespace pellora::test

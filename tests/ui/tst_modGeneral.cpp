@@ -1,0 +1,118 @@
+#include "core/ItemFile.h"
+#include "core/clsItem.h"
+#include "core/modRegistry.h"
+#include "extract/frmOverlap.h"
+#include "support/RecordingShell.h"
+#include "support/TestSupport.h"
+#include "ui/main/modGeneral.h"
+
+#include <QApplication>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace pellora;
+
+class tst_modGeneral : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void unsupportedFileGetsItsMessage();
+    void oneMatchExtractsIntoThatItemsFolder();
+    void severalMatchesBringUpTheChooserInFileOrder();
+    void noMatchTellsTheProposedFolder();
+    void noArgumentLeavesNoRecordBehind();
+
+private:
+    void writeItems(const QList<core::ItemRecord> &records);
+
+    QTemporaryDir m_config;
+    QTemporaryDir m_work;
+    std::unique_ptr<test::RecordingShell> m_shell;
+};
+
+void tst_modGeneral::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+}
+
+void tst_modGeneral::init()
+{
+    core::DeleteSettingsKey();
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    m_shell = std::make_unique<test::RecordingShell>();
+}
+
+void tst_modGeneral::cleanup()
+{
+    m_shell.reset();
+    QFile::remove(core::itemFilePath());
+}
+
+void tst_modGeneral::writeItems(const QList<core::ItemRecord> &records)
+{
+    QVERIFY(!core::ItemFile(core::itemFilePath()).write(records).has_value());
+}
+
+void tst_modGeneral::unsupportedFileGetsItsMessage()
+{
+    ui::Main({test::dataPath(QStringLiteral("misc/notes.txt"))});
+    QCOMPARE(m_shell->calls,
+             QStringList{QStringLiteral("messageBox|指定されたファイルは未対応の形式であるか壊れています。|16|Pellora")});
+    QVERIFY(!core::CurrentItem);
+}
+
+void tst_modGeneral::oneMatchExtractsIntoThatItemsFolder()
+{
+    const QString target = m_work.filePath(QStringLiteral("Tool")) + u'/';
+    writeItems({{QStringLiteral("Other"), QStringLiteral("x*.zip"), m_work.filePath(QStringLiteral("Other/")), QString()},
+                {QStringLiteral("LH"), QStringLiteral("LH?.LZH"), target, QStringLiteral("doc/manual.txt")}});
+    ui::Main({test::dataPath(QStringLiteral("lzh/lh7.lzh"))});
+    QVERIFY(QFileInfo::exists(target + QStringLiteral("deep/a/b/c.txt")));
+    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("open|%1doc/manual.txt|%2").arg(target, target.chopped(1))});
+    QVERIFY(!core::CurrentItem);
+}
+
+void tst_modGeneral::severalMatchesBringUpTheChooserInFileOrder()
+{
+    writeItems({{QStringLiteral("Second"), QStringLiteral("*.cab"), m_work.filePath(QStringLiteral("B/")), QString()},
+                {QStringLiteral("Nope"), QStringLiteral("*.zip"), m_work.filePath(QStringLiteral("N/")), QString()},
+                {QStringLiteral("First"), QStringLiteral("msz*"), m_work.filePath(QStringLiteral("A/")), QStringLiteral("r.txt")}});
+    QStringList rows;
+    QTimer::singleShot(0, this, [&] {
+        auto *chooser = qobject_cast<extract::frmOverlap *>(QApplication::activeModalWidget());
+        QVERIFY(chooser);
+        for (int i = 0; i < chooser->lvwOverlap->rowCount(); ++i)
+            rows.append(chooser->lvwOverlap->item(i, 0)->text());
+        QTest::keyClick(chooser, Qt::Key_Escape);
+    });
+    ui::Main({test::dataPath(QStringLiteral("cab/mszip.cab"))});
+    QCOMPARE(rows, (QStringList{QStringLiteral("Second"), QStringLiteral("First")}));
+    QVERIFY(!QFileInfo::exists(m_work.filePath(QStringLiteral("A"))));
+    QVERIFY(!QFileInfo::exists(m_work.filePath(QStringLiteral("B"))));
+    QVERIFY(!core::CurrentItem);
+}
+
+void tst_modGeneral::noMatchTellsTheProposedFolder()
+{
+    writeItems({});
+    core::writeText(core::setting(u"DefaultMeltFolder"), QStringLiteral("/melt/here/"));
+    ui::Main({test::dataPath(QStringLiteral("zip/stored.zip"))});
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 1);
+    QVERIFY(m_shell->calls.first().contains(QStringLiteral("/melt/here/")));
+}
+
+void tst_modGeneral::noArgumentLeavesNoRecordBehind()
+{
+    ui::Main({});
+    QVERIFY(!core::CurrentItem);
+    QVERIFY(m_shell->calls.isEmpty());
+}
+
+QTEST_MAIN(tst_modGeneral)
+#include "tst_modGeneral.moc"
