@@ -59,6 +59,11 @@ public:
     virtual bool moveFile(const QString &source, const QString &destination) = 0;
     // Moves a file to the trash, where the user can restore it.
     virtual bool moveToTrash(const QString &path) = 0;
+
+    // The program's help: its contents, its keyword search, or the topic of a
+    // context number. helpFile is the help's main file beside the executable.
+    enum class Help { Contents, Search, Context };
+    virtual void showHelp(const QString &helpFile, Help command, int context = 0) = 0;
 };
 
 // The shell in use; a SystemShell until another is installed.

@@ -161,6 +161,12 @@ bool SystemShell::transfer(Transfer kind, const QString &source, const QString &
     return true;
 }
 
+void SystemShell::showHelp(const QString &helpFile, Help, int)
+{
+    // Without windows the best help is where to find it.
+    std::fprintf(stderr, "Pellora help: %s\n", helpFile.toUtf8().constData());
+}
+
 bool SystemShell::moveToTrash(const QString &path)
 {
     // The home trash lies in the data folder, which a new account may not

@@ -62,4 +62,9 @@ bool RecordingShell::moveToTrash(const QString &path)
     return fileOperationsSucceed;
 }
 
+void RecordingShell::showHelp(const QString &helpFile, Help command, int context)
+{
+    calls.append(QStringLiteral("help|%1|%2|%3").arg(helpFile).arg(int(command)).arg(context));
+}
+
 } // namespace pellora::test

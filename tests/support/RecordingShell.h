@@ -30,6 +30,7 @@ public:
     bool copyFile(const QString &source, const QString &destination) override;
     bool moveFile(const QString &source, const QString &destination) override;
     bool moveToTrash(const QString &path) override;
+    void showHelp(const QString &helpFile, Help command, int context) override;
 };
 
 } // namespace pellora::test
