@@ -1,6 +1,7 @@
 #include "platform/Locale.h"
 #include "platform/archiver/Progress.h"
 #include "platform/gui/DesktopShell.h"
+#include "platform/gui/Form.h"
 #include "ui/dialogs/ProgressWindow.h"
 #include "ui/main/modGeneral.h"
 
@@ -19,16 +20,15 @@ int main(int argc, char *argv[])
     pellora::ui::ProgressWindowHost progressHost;
     pellora::arc::setProgressHost(&progressHost);
 
+    // Windows decide when the program ends, not their visibility: a loaded
+    // but hidden item list keeps it alive.
+    QApplication::setQuitOnLastWindowClosed(false);
     pellora::ui::Main();
 
-    // The run goes on while a window it opened is still there (a text viewer,
-    // later the item list); otherwise it ends here.
     int rc = 0;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible()) {
-            rc = app.exec();
-            break;
-        }
+    if (pellora::platform::Forms::loadedCount() > 0) {
+        pellora::platform::Forms::endWhenNoneLoaded();
+        rc = app.exec();
     }
     pellora::arc::setProgressHost(nullptr);
     pellora::platform::setShell(nullptr);

@@ -14,7 +14,7 @@ namespace pellora::extract {
 using platform::twips;
 
 frmLog::frmLog(QWidget *parent)
-    : QDialog(parent)
+    : Form(parent)
     , txtLog(new QPlainTextEdit(this))
     , cmdOK(new QPushButton(QStringLiteral("OK"), this))
     , stbLog(new QStatusBar(this))
@@ -48,21 +48,21 @@ frmLog::frmLog(QWidget *parent)
 
 void frmLog::showReport(const QString &text)
 {
-    frmLog window;
+    frmLog &window = platform::formInstance<frmLog>();
     window.txtLog->setPlainText(text);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = window.frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         window.move(frame.topLeft());
     }
-    window.exec();
+    window.Show(platform::vbModal);
 }
 
-void frmLog::cmdOK_Click() { accept(); }
+void frmLog::cmdOK_Click() { Unload(); }
 
 void frmLog::resizeEvent(QResizeEvent *event)
 {
-    QDialog::resizeEvent(event);
+    Form::resizeEvent(event);
     const int statusHeight = stbLog->sizeHint().height();
     const int w = width();
     const int h = height() - statusHeight;

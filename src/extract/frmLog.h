@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gui/Form.h"
+
 #include <QDialog>
 
 class QPlainTextEdit;
@@ -9,7 +11,7 @@ class QStatusBar;
 namespace pellora::extract {
 
 // The extraction result: the library's report after a complete extraction.
-class frmLog final : public QDialog {
+class frmLog final : public platform::Form<QDialog> {
     Q_OBJECT
 public:
     explicit frmLog(QWidget *parent = nullptr);

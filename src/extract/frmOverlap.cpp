@@ -118,7 +118,7 @@ int keyCode(const QKeyEvent *event)
 } // namespace
 
 frmOverlap::frmOverlap(QWidget *parent)
-    : QDialog(parent)
+    : Form(parent)
     , lblOverlap(new QLabel(QStringLiteral("複数のパターンにマッチしました。解凍先を選択してください。"), this))
     , lvwOverlap(new OverlapList(0, 3, this))
     , staOverlap(new QStatusBar(this))
@@ -169,7 +169,6 @@ frmOverlap::frmOverlap(QWidget *parent)
     connect(mnuPopupSelect, &QAction::triggered, this, &frmOverlap::mnuPopupSelect_Click);
 
     resize(twips(5070), twips(2580));
-    Form_Load();
 }
 
 void frmOverlap::Form_Load()
@@ -204,7 +203,7 @@ void frmOverlap::addRow(const QString &title, const QString &output, const QStri
 
 void frmOverlap::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
+    Form::showEvent(event);
     // The caller has added every row by the time the window appears.
     staOverlap->showMessage(QString::number(lvwOverlap->rowCount()) + QStringLiteral("個のアイテム"));
     lvwOverlap->setFocus();
@@ -222,7 +221,7 @@ int frmOverlap::statusHeight() const
 
 void frmOverlap::resizeEvent(QResizeEvent *event)
 {
-    QDialog::resizeEvent(event);
+    Form::resizeEvent(event);
     // The status bar keeps to the bottom edge by itself.
     staOverlap->setGeometry(0, height() - statusHeight(), width(), statusHeight());
     Form_Resize();
@@ -309,7 +308,7 @@ bool frmOverlap::eventFilter(QObject *watched, QEvent *event)
         if (code == kKeyEscape)
             return true;
     }
-    return QDialog::eventFilter(watched, event);
+    return Form::eventFilter(watched, event);
 }
 
 void frmOverlap::keyPressEvent(QKeyEvent *event)
@@ -318,7 +317,7 @@ void frmOverlap::keyPressEvent(QKeyEvent *event)
         Form_KeyDown(kKeyEscape);
         return;
     }
-    QDialog::keyPressEvent(event);
+    Form::keyPressEvent(event);
 }
 
 void frmOverlap::Form_KeyDown(int keyCode)

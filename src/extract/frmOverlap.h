@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/gui/Form.h"
+
 #include <QDialog>
 #include <QPoint>
 
@@ -14,7 +16,7 @@ namespace pellora::extract {
 // Lets the user pick which of several matching items receives the archive of
 // CurrentItem. Choosing a row extracts the archive there and closes the
 // window; closing it any other way extracts nothing.
-class frmOverlap final : public QDialog {
+class frmOverlap final : public platform::Form<QDialog> {
     Q_OBJECT
 public:
     explicit frmOverlap(QWidget *parent = nullptr);
@@ -40,8 +42,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    void Form_Load() override;
+
 private:
-    void Form_Load();
     void Form_Resize();
     void Form_KeyDown(int keyCode);
     void lvwOverlap_ColumnClick(int columnIndex);

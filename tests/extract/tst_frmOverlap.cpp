@@ -132,6 +132,7 @@ void tst_frmOverlap::layoutFollowsTheStoredColumnsAndFlags()
         core::writeYesNo(core::setting(u"ListGridLines"), true);
     }
     frmOverlap window;
+    window.Load(); // what the first access to the list does
     for (int c = 0; c < 3; ++c)
         QCOMPARE(window.lvwOverlap->columnWidth(c), platform::twips(widths.at(c)));
     QCOMPARE(window.lvwOverlap->selectionBehavior() == QAbstractItemView::SelectRows, stored);

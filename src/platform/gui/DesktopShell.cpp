@@ -1,5 +1,7 @@
 #include "platform/gui/DesktopShell.h"
 
+#include "platform/gui/Form.h"
+#include "platform/gui/HelpWindow.h"
 #include "platform/gui/TextViewerWindow.h"
 
 #include <QAbstractButton>
@@ -85,9 +87,17 @@ void DesktopShell::showTextViewer(const QString &file)
     // run) while the user reads.
     auto *viewer = new TextViewerWindow(file);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
+    // The program stays while the reader is open, as it would for any window of its own.
+    Forms::hold(viewer);
     viewer->show();
     viewer->raise();
     viewer->activateWindow();
+}
+
+void DesktopShell::showHelp(const QString &helpFile, Help command, int context)
+{
+    // Modeless, like the help engine it stands in for: the caller goes on.
+    HelpWindow::showHelp(helpFile, command, context);
 }
 
 } // namespace pellora::platform

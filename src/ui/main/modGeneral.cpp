@@ -48,12 +48,11 @@ void Main(const QStringList &arguments)
         CurrentItem.reset();
         return;
     }
-    {
-        extract::frmOverlap chooser;
-        for (const core::ItemRecord &candidate : candidates)
-            chooser.addRow(candidate.Title, candidate.Output, candidate.Relation);
-        chooser.exec();
-    }
+    extract::frmOverlap &chooser = platform::formInstance<extract::frmOverlap>();
+    for (const core::ItemRecord &candidate : candidates)
+        chooser.addRow(candidate.Title, candidate.Output, candidate.Relation);
+    chooser.Show(platform::vbModal);
+    chooser.Unload();
     CurrentItem.reset();
 }
 
