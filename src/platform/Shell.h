@@ -14,6 +14,7 @@ inline constexpr QChar kPathSeparator = u'/';
 enum MsgBoxStyle : int {
     vbOKOnly = 0,
     vbOKCancel = 1,
+    vbYesNoCancel = 3,
     vbYesNo = 4,
     vbRetryCancel = 5,
     vbCritical = 16,
@@ -21,6 +22,7 @@ enum MsgBoxStyle : int {
     vbExclamation = 48,
     vbInformation = 64,
     vbDefaultButton2 = 256,
+    vbDefaultButton3 = 512,
 };
 enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbRetry = 4, vbYes = 6, vbNo = 7 };
 

@@ -40,6 +40,7 @@ int defaultAnswer(int style)
     switch (style & 0x0F) {
     case vbOKCancel: return second ? vbCancel : vbOK;
     case vbYesNo: return second ? vbNo : vbYes;
+    case vbYesNoCancel: return (style & vbDefaultButton3) ? vbCancel : second ? vbNo : vbYes;
     case vbRetryCancel: return second ? vbCancel : vbRetry;
     default: return vbOK;
     }

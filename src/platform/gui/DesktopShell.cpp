@@ -43,6 +43,7 @@ Buttons buttonsOf(int style)
     switch (style & 0x0F) {
     case vbOKCancel: return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel};
     case vbYesNo: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    case vbYesNoCancel: return {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel};
     case vbRetryCancel: return {QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Cancel};
     default: return {QMessageBox::Ok, QMessageBox::Ok};
     }

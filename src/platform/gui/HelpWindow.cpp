@@ -25,9 +25,9 @@
 
 namespace pellora::platform {
 
-Q_LOGGING_CATEGORY(lcHelp, "pellora.platform.help")
-
 namespace {
+
+Q_LOGGING_CATEGORY(lcHelp, "pellora.platform.help")
 
 QPointer<HelpWindow> g_window;
 
@@ -35,14 +35,18 @@ constexpr int kPageRole = Qt::UserRole;
 
 // The search compares texts the way a reader would: full-width and
 // half-width letters alike, capitals and small letters alike.
-QString searchForm(const QString &text) { return text.normalized(QString::NormalizationForm_KC).toCaseFolded(); }
+QString searchForm(const QString &text)
+{
+    return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+}
 
 } // namespace
 
 HelpWindow *HelpWindow::showHelp(const QString &helpFile, Shell::Help command, int context)
 {
     if (!QFileInfo(helpFile).isFile()) {
-        shell().messageBox(QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(QDir::toNativeSeparators(helpFile)),
+        shell().messageBox(
+            QStringLiteral("ヘルプファイル %1 が見つかりません。").arg(QDir::toNativeSeparators(helpFile)),
             vbOKOnly | vbExclamation, QStringLiteral("Pellora"));
         return nullptr;
     }
@@ -61,9 +65,15 @@ HelpWindow *HelpWindow::showHelp(const QString &helpFile, Shell::Help command, i
         window->setParent(owner, Qt::Window);
     window->setHelpFile(helpFile);
     switch (command) {
-    case Shell::Help::Contents: window->showContents(); break;
-    case Shell::Help::Search: window->showSearch(); break;
-    case Shell::Help::Context: window->showContext(context); break;
+    case Shell::Help::Contents:
+        window->showContents();
+        break;
+    case Shell::Help::Search:
+        window->showSearch();
+        break;
+    case Shell::Help::Context:
+        window->showContext(context);
+        break;
     }
     window->show();
     if (window->isMinimized())
@@ -73,7 +83,10 @@ HelpWindow *HelpWindow::showHelp(const QString &helpFile, Shell::Help command, i
     return window;
 }
 
-HelpWindow *HelpWindow::current() { return g_window; }
+HelpWindow *HelpWindow::current()
+{
+    return g_window;
+}
 
 HelpWindow::HelpWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -102,7 +115,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_forward->setShortcut(QKeySequence::Forward);
     m_contents->setText(QStringLiteral("目次"));
     m_search->setText(QStringLiteral("キーワード"));
-    for (QToolButton *button : {m_back, m_forward, m_contents, m_search})
+    for (QToolButton *button : { m_back, m_forward, m_contents, m_search })
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
     auto *buttons = new QHBoxLayout;
@@ -141,8 +154,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     connect(m_browser, &QTextBrowser::historyChanged, this, &HelpWindow::updateButtons);
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::updateTitle);
     connect(m_keywordEdit, &QLineEdit::textChanged, this, &HelpWindow::filterKeywords);
-    connect(m_keywordEdit, &QLineEdit::returnPressed, this,
-        [this] { openKeyword(m_keywordList->currentItem()); });
+    connect(m_keywordEdit, &QLineEdit::returnPressed, this, [this] { openKeyword(m_keywordList->currentItem()); });
     connect(m_keywordList, &QListWidget::itemActivated, this, &HelpWindow::openKeyword);
     connect(open, &QPushButton::clicked, this, [this] { openKeyword(m_keywordList->currentItem()); });
 
@@ -158,7 +170,7 @@ void HelpWindow::setHelpFile(const QString &helpFile)
         return;
     m_helpFile = absolute;
     m_folder = QFileInfo(absolute).absolutePath() + u'/';
-    m_browser->setSearchPaths({m_folder});
+    m_browser->setSearchPaths({ m_folder });
     m_browser->clear();
     m_browser->clearHistory();
     readIndex();
@@ -188,11 +200,10 @@ void HelpWindow::readIndex()
         const QJsonObject keywords = index.value(QStringLiteral("keywords")).toObject();
         for (auto it = keywords.begin(); it != keywords.end(); ++it) {
             if (it.value().isString())
-                m_keywords.append({it.key(), it.value().toString()});
+                m_keywords.append({ it.key(), it.value().toString() });
         }
-        std::stable_sort(m_keywords.begin(), m_keywords.end(), [](const auto &a, const auto &b) {
-            return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
-        });
+        std::stable_sort(m_keywords.begin(), m_keywords.end(),
+            [](const auto &a, const auto &b) { return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0; });
     }
     m_keywordList->clear();
     for (const auto &[keyword, page] : std::as_const(m_keywords)) {
@@ -202,7 +213,10 @@ void HelpWindow::readIndex()
     filterKeywords(m_keywordEdit->text());
 }
 
-void HelpWindow::showContents() { openPage(QFileInfo(m_helpFile).fileName()); }
+void HelpWindow::showContents()
+{
+    openPage(QFileInfo(m_helpFile).fileName());
+}
 
 void HelpWindow::showSearch()
 {
@@ -254,7 +268,10 @@ QString HelpWindow::currentPage() const
     return page;
 }
 
-bool HelpWindow::isSearchShown() const { return m_pages->currentWidget() == m_searchPage; }
+bool HelpWindow::isSearchShown() const
+{
+    return m_pages->currentWidget() == m_searchPage;
+}
 
 void HelpWindow::goBack()
 {
