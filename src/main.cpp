@@ -2,6 +2,7 @@
 #include "platform/archiver/Progress.h"
 #include "platform/gui/DesktopShell.h"
 #include "platform/gui/Form.h"
+#include "platform/gui/Icons.h"
 #include "ui/dialogs/ProgressWindow.h"
 #include "ui/main/modGeneral.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellora"));
     QApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QApplication::setWindowIcon(pellora::platform::programIcon());
 
     pellora::platform::DesktopShell shell;
     pellora::platform::setShell(&shell);
