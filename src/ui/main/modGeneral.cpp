@@ -5,6 +5,8 @@
 #include "core/clsItem.h"
 #include "extract/frmOverlap.h"
 #include "platform/Shell.h"
+#include "platform/gui/Form.h"
+#include "ui/main/frmMain.h"
 
 #include <QCoreApplication>
 
@@ -18,6 +20,7 @@ void Main(const QStringList &arguments)
 {
     CurrentItem = std::make_shared<core::clsItem>(arguments);
     if (CurrentItem->Path().isEmpty()) {
+        platform::formInstance<frmMain>().Show(platform::vbModeless);
         CurrentItem.reset();
         return;
     }

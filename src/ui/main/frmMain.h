@@ -1,0 +1,107 @@
+#pragma once
+
+#include "platform/gui/Form.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTableWidget;
+class QToolBar;
+
+namespace pellora::ui {
+
+// The item list. Its rows are the program's item table: loading reads
+// ITEM.DAT into them, every command works on them, unloading writes them back.
+class frmMain final : public platform::Form<QMainWindow> {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+
+    // The number of rows in the status bar; with none, the buttons that need a
+    // row are disabled (the item editor enables them again).
+    void UpdateItemCount();
+    // Keeps the list between the tool bar and the status bar.
+    void LayoutList();
+
+    // One row as four texts: name, pattern, target folder, related file.
+    QStringList rowTexts(int row) const;
+    void setRowTexts(int row, const QStringList &texts);
+    void appendRow(const QStringList &texts);
+    int selectedRow() const; // -1 without one
+    void selectRow(int row);
+
+    QToolBar *tlbMain;
+    QTableWidget *lvwMain;
+    QLabel *staMainText;
+    QAction *tlbNew, *tlbEdit, *tlbDelete, *tlbFiler, *tlbOption, *tlbHelp;
+
+    QMenu *mnuFile, *mnuItem, *mnuView, *mnuHelp;
+    QAction *mnuFileDeleteRegistry, *mnuFileExit;
+    QAction *mnuItemAdd, *mnuItemEdit, *mnuItemDelete, *mnuItemExplorer;
+    QMenu *mnuItemRestore;
+    QAction *mnuViewToolbar, *mnuViewStatusbar, *mnuViewOption;
+    QAction *mnuHelpContents, *mnuHelpSearchTopic, *mnuHelpAbout;
+
+    QMenu *mnuPopup;
+    QAction *mnuPopupAdd, *mnuPopupEdit, *mnuPopupBar, *mnuPopupDelete, *mnuPopupBar2, *mnuPopupExplorer;
+    QMenu *mnuPopupRestore;
+
+    // The help's main page, set at load.
+    QString helpFile() const { return m_helpFile; }
+
+protected:
+    void Form_Load() override;
+    void Form_QueryUnload(bool &cancel) override;
+    void Form_Unload(bool &cancel) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void applyPlacement();
+    void LoadItems();
+    bool SaveItems();
+    void sortRows();
+
+    void lvwMain_ColumnClick(int column);
+    void lvwMain_ItemClick();
+    void lvwMain_MouseMove();
+    void lvwMain_DblClick();
+    void lvwMain_MouseUp(Qt::MouseButtons released, const QPoint &position);
+    void lvwMain_KeyPress(int keyAscii);
+    bool lvwMain_KeyDown(int keyCode, Qt::KeyboardModifiers modifiers);
+    void mnuItem_Click();
+    void mnuPopup_Click();
+    void mnuView_Click();
+    void mnuViewToolbar_Click();
+    void mnuViewStatusbar_Click();
+    void mnuFileDeleteRegistry_Click();
+    void tlbMain_ButtonClick(const QString &key);
+
+    void AddItem();
+    void EditItem();
+    void DeleteItem();
+    void MoveRow(int keyCode);
+    void OpenItemFolder();
+    void ShowOptions();
+    void ShowAbout();
+    void updateExplorerEntry(QAction *entry);
+    void rebuildRestoreList(QMenu *list);
+    void showPopup(const QPoint &globalPosition, QAction *defaultEntry);
+
+    QString m_helpFile;
+    bool mblnItemClicked = false;
+    bool mblnMouseStill = false;
+    bool mblnDeleteSettings = false;
+    bool m_sorted = false;
+    int m_sortKey = 0;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    // ITEM.DAT existed but could not be read: never overwrite it with the
+    // (then empty) list.
+    bool m_itemFileUnreadable = false;
+};
+
+} // namespace pellora::ui
