@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QObject;
+
 namespace pellora::platform {
 
 // The separator of path texts. Folder texts end with it; file names are
@@ -66,6 +68,14 @@ public:
     // context number. helpFile is the help's main file beside the executable.
     enum class Help { Contents, Search, Context };
     virtual void showHelp(const QString &helpFile, Help command, int context = 0) = 0;
+
+    // The folder browser: opens at initialFolder, lets only real folders be
+    // chosen; the chosen folder without a trailing separator (the root stays
+    // "/"), or "" when cancelled. owner is the window to centre on (may be null).
+    virtual QString BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int flags) = 0;
+    // The file-open dialog: only existing files; filter is "description|pattern"
+    // pairs separated by "|". The chosen file's full path, or "" when cancelled.
+    virtual QString ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder) = 0;
 };
 
 // The shell in use; a SystemShell until another is installed.

@@ -168,6 +168,11 @@ void SystemShell::showHelp(const QString &helpFile, Help, int)
     std::fprintf(stderr, "Pellora help: %s\n", helpFile.toUtf8().constData());
 }
 
+// Without windows nobody can pick: both pickers answer as if cancelled.
+QString SystemShell::BrowseForFolder(QObject *, const QString &, const QString &, int) { return {}; }
+
+QString SystemShell::ShowOpenDialog(QObject *, const QString &, const QString &) { return {}; }
+
 bool SystemShell::moveToTrash(const QString &path)
 {
     // The home trash lies in the data folder, which a new account may not

@@ -20,6 +20,8 @@ public:
     bool moveFile(const QString &source, const QString &destination) override;
     bool moveToTrash(const QString &path) override;
     void showHelp(const QString &helpFile, Help command, int context) override;
+    QString BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int flags) override;
+    QString ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder) override;
 
 private:
     enum class Transfer { Copy, Move };

@@ -67,4 +67,16 @@ void RecordingShell::showHelp(const QString &helpFile, Help command, int context
     calls.append(QStringLiteral("help|%1|%2|%3").arg(helpFile).arg(int(command)).arg(context));
 }
 
+QString RecordingShell::BrowseForFolder(QObject *, const QString &prompt, const QString &initialFolder, int flags)
+{
+    calls.append(QStringLiteral("browse|%1|%2|%3").arg(prompt, initialFolder).arg(flags));
+    return pickedFolder;
+}
+
+QString RecordingShell::ShowOpenDialog(QObject *, const QString &filter, const QString &initialFolder)
+{
+    calls.append(QStringLiteral("openDialog|%1|%2").arg(filter, initialFolder));
+    return pickedFile;
+}
+
 } // namespace pellora::test

@@ -16,6 +16,8 @@ public:
     int openResult = platform::kShellExecuteOk;
     bool startSucceeds = true;
     bool fileOperationsSucceed = true;
+    QString pickedFolder; // what the folder browser returns ("" = cancelled)
+    QString pickedFile;   // what the file-open dialog returns
 
     RecordingShell() { platform::setShell(this); }
     ~RecordingShell() override { platform::setShell(nullptr); }
@@ -31,6 +33,8 @@ public:
     bool moveFile(const QString &source, const QString &destination) override;
     bool moveToTrash(const QString &path) override;
     void showHelp(const QString &helpFile, Help command, int context) override;
+    QString BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int flags) override;
+    QString ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder) override;
 };
 
 } // namespace pellora::test

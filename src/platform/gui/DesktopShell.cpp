@@ -1,6 +1,8 @@
 #include "platform/gui/DesktopShell.h"
 
 #include "platform/gui/Form.h"
+
+#include <QFileDialog>
 #include "platform/gui/HelpWindow.h"
 #include "platform/gui/TextViewerWindow.h"
 
@@ -99,6 +101,28 @@ void DesktopShell::showHelp(const QString &helpFile, Help command, int context)
 {
     // Modeless, like the help engine it stands in for: the caller goes on.
     HelpWindow::showHelp(helpFile, command, context);
+}
+
+QString DesktopShell::BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int)
+{
+    // Only real folders can be confirmed: the dialog shows nothing else.
+    return QFileDialog::getExistingDirectory(qobject_cast<QWidget *>(owner), prompt, initialFolder,
+                                             QFileDialog::ShowDirsOnly);
+}
+
+QString DesktopShell::ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder)
+{
+    // "description|pattern|description|pattern" as the dialog's own filter lines.
+    const QStringList parts = filter.split(u'|');
+    QStringList lines;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        lines.append(QStringLiteral("%1 (%2)").arg(parts.at(i), parts.at(i + 1)));
+    QFileDialog dialog(qobject_cast<QWidget *>(owner), QString(), initialFolder);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(lines);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
 }
 
 } // namespace pellora::platform

@@ -13,6 +13,8 @@ public:
     int messageBox(const QString &text, int style, const QString &title) override;
     void showTextViewer(const QString &file) override;
     void showHelp(const QString &helpFile, Help command, int context = 0) override;
+    QString BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int flags) override;
+    QString ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder) override;
 };
 
 } // namespace pellora::platform
