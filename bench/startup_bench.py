@@ -56,6 +56,11 @@ RATIO_GOAL = 1.5  # pellora / bare Qt program, at most
 NOISY_SPREAD = 0.10  # interquartile range / median above this: say the figure is noisy
 RUN_TIMEOUT_S = 30.0  # a run that shows a window waits for ever; kill it then
 WARMUP_RUNS = 2
+# Pause before every run. Right after a 100,000-item run has given back its
+# memory, the next run is slowed by some 5 to 15 ms on a 2-core machine (the
+# kernel is still reclaiming and zeroing pages); with this pause the middle half
+# of each side's runs lies within a few percent.
+SETTLE_S = 0.3
 SEED = 20240611
 
 # The small archive of each format, from the test fixtures, and the setting
@@ -226,6 +231,7 @@ def spawn_timed(argv: list[str], env: dict, log_file: Path, cwd: Path) -> tuple[
         (os.POSIX_SPAWN_OPEN, 1, str(log_file), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644),
         (os.POSIX_SPAWN_DUP2, 1, 2),
     ]
+    time.sleep(SETTLE_S)
     old_cwd = os.getcwd()
     os.chdir(cwd)  # posix_spawn has no cwd; the run's current folder is its sandbox
     try:

@@ -11,6 +11,8 @@ pkgs=(
   qt6-base-dev qt6-qpa-plugins       # Qt 6 Core, Gui, Widgets and Test; window-system plugins
   libarchive-dev                     # reading LZH, ZIP and CAB
   fonts-ipafont-gothic               # a Japanese font, so the UI's texts show
+  xdg-utils                          # xdg-open and xdg-mime: folders and files open with the desktop's applications
+  xvfb xauth xdotool                 # tests/e2e/no_match_e2e.sh types into the real windows on an X server of its own
 )
 case "${1:-}" in
   fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3) ;;

@@ -2,11 +2,14 @@
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "extract/frmOverlap.h"
+#include "platform/gui/Form.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
+#include "ui/dialogs/frmMelt.h"
 #include "ui/main/modGeneral.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,7 +26,7 @@ private Q_SLOTS:
     void unsupportedFileGetsItsMessage();
     void oneMatchExtractsIntoThatItemsFolder();
     void severalMatchesBringUpTheChooserInFileOrder();
-    void noMatchTellsTheProposedFolder();
+    void noMatchLeavesTheDialogOpenWithTheProposedFolder();
     void noArgumentLeavesNoRecordBehind();
 
 private:
@@ -50,6 +53,9 @@ void tst_modGeneral::init()
 
 void tst_modGeneral::cleanup()
 {
+    if (platform::formIsLoaded<ui::frmMelt>())
+        platform::formInstance<ui::frmMelt>().Unload();
+    core::CurrentItem.reset();
     m_shell.reset();
     QFile::remove(core::itemFilePath());
 }
@@ -98,13 +104,22 @@ void tst_modGeneral::severalMatchesBringUpTheChooserInFileOrder()
     QVERIFY(!core::CurrentItem);
 }
 
-void tst_modGeneral::noMatchTellsTheProposedFolder()
+void tst_modGeneral::noMatchLeavesTheDialogOpenWithTheProposedFolder()
 {
-    writeItems({});
+    writeItems({{QStringLiteral("Other"), QStringLiteral("x*.zip"), m_work.filePath(QStringLiteral("Other/")), QString()}});
     core::writeText(core::setting(u"DefaultMeltFolder"), QStringLiteral("/melt/here/"));
     ui::Main({test::dataPath(QStringLiteral("zip/stored.zip"))});
-    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 1);
-    QVERIFY(m_shell->calls.first().contains(QStringLiteral("/melt/here/")));
+    // Start-up has returned with the dialog open and the record kept for it.
+    QVERIFY(platform::formIsLoaded<ui::frmMelt>());
+    ui::frmMelt &dialog = platform::formInstance<ui::frmMelt>();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!dialog.isModal());
+    QCOMPARE(dialog.txtTargetFolder->text(), QStringLiteral("/melt/here/"));
+    QVERIFY(core::CurrentItem);
+    QCOMPARE(core::CurrentItem->Output(), QStringLiteral("/melt/here/"));
+    QCOMPARE(core::CurrentItem->Name(), QStringLiteral("stored.zip"));
+    QVERIFY(m_shell->calls.isEmpty());
+    QVERIFY(!QFileInfo::exists(m_work.filePath(QStringLiteral("Other"))));
 }
 
 void tst_modGeneral::noArgumentLeavesNoRecordBehind()

@@ -7,15 +7,18 @@
 #include "platform/Shell.h"
 #include "platform/gui/Icons.h"
 #include "ui/dialogs/frmAbout.h"
+#include "ui/dialogs/frmItem.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
@@ -120,9 +123,9 @@ void frmMain::buildMenus()
     rebuildRestoreList(mnuItemRestore);
     rebuildRestoreList(mnuPopupRestore);
 
-    // The item editor and the options dialog come with their own windows;
-    // until then their commands stay unavailable rather than doing nothing.
-    for (QAction *a : {mnuItemAdd, mnuItemEdit, mnuPopupAdd, mnuPopupEdit, tlbNew, tlbEdit, mnuViewOption, tlbOption})
+    // The options dialog comes with its own window; until then its commands
+    // stay unavailable rather than doing nothing.
+    for (QAction *a : { mnuViewOption, tlbOption })
         a->setEnabled(false);
 
     connect(mnuFileDeleteRegistry, &QAction::triggered, this, &frmMain::mnuFileDeleteRegistry_Click);
@@ -202,7 +205,7 @@ void frmMain::rebuildRestoreList(QMenu *list)
 void frmMain::mnuItem_Click()
 {
     const bool empty = lvwMain->rowCount() == 0;
-    for (QAction *a : {mnuItemDelete, mnuItemRestore->menuAction(), mnuItemExplorer})
+    for (QAction *a : { mnuItemEdit, mnuItemDelete, mnuItemRestore->menuAction(), mnuItemExplorer })
         a->setEnabled(!empty);
     if (empty)
         return;
@@ -383,12 +386,29 @@ void frmMain::OpenItemFolder()
 
 void frmMain::AddItem()
 {
-    // The item editor is not part of the program yet; the command is disabled.
+    core::gblnAddMode = true;
+    frmItem &editor = platform::formInstance<frmItem>();
+    editor.txtFolder->setText(core::readText(core::setting(u"DefaultItemFolder")));
+    // The editor enables it itself once the folder is known to exist.
+    editor.cmdRelation->setEnabled(false);
+    editor.setWindowTitle(QStringLiteral("新しいアイテムの追加"));
+    editor.Show(platform::vbModal);
 }
 
 void frmMain::EditItem()
 {
-    // The item editor is not part of the program yet; the command is disabled.
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    const QStringList texts = rowTexts(row);
+    frmItem &editor = platform::formInstance<frmItem>();
+    editor.txtName->setText(texts.at(0));
+    editor.txtPattern->setText(texts.at(1));
+    editor.txtFolder->setText(texts.at(2));
+    editor.txtRelation->setText(texts.at(3));
+    editor.cmdRelation->setEnabled(false);
+    editor.setWindowTitle(QStringLiteral("アイテムの編集"));
+    editor.Show(platform::vbModal);
 }
 
 void frmMain::ShowOptions()

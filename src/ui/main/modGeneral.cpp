@@ -6,6 +6,7 @@
 #include "extract/frmOverlap.h"
 #include "platform/Shell.h"
 #include "platform/gui/Form.h"
+#include "ui/dialogs/frmMelt.h"
 #include "ui/main/frmMain.h"
 
 #include <QCoreApplication>
@@ -42,13 +43,10 @@ void Main(const QStringList &arguments)
         return;
     }
     if (candidates.isEmpty()) {
-        // Until the dialog for unmatched archives exists, say where it would
-        // propose to extract, and end.
+        // The dialog finishes with the record: it extracts with it or hands it
+        // to the item editor, so it is not released here.
         CurrentItem->setOutput(core::proposedTargetFolder(*CurrentItem));
-        platform::shell().messageBox(
-            QStringLiteral("%1 に一致するアイテムがありません。\n解凍先の候補: %2").arg(CurrentItem->Name(), CurrentItem->Output()),
-            platform::vbOKOnly | platform::vbInformation, QStringLiteral("Pellora"));
-        CurrentItem.reset();
+        platform::formInstance<frmMelt>().Show(platform::vbModeless);
         return;
     }
     extract::frmOverlap &chooser = platform::formInstance<extract::frmOverlap>();

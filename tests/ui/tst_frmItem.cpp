@@ -1,0 +1,924 @@
+#include "core/ItemFile.h"
+#include "core/clsItem.h"
+#include "core/modRegistry.h"
+#include "platform/Paths.h"
+#include "platform/archiver/ArchiverRegistry.h"
+#include "platform/gui/Form.h"
+#include "platform/gui/Twips.h"
+#include "support/FakeArchiver.h"
+#include "support/RecordingShell.h"
+#include "support/TestSupport.h"
+#include "ui/dialogs/frmItem.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <functional>
+#include <memory>
+
+using namespace pellora;
+using core::ItemRecord;
+using ui::frmItem;
+using ui::frmMain;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Pellora");
+const int kInputError = platform::vbOKOnly | platform::vbExclamation;
+const int kMismatchQuestion = platform::vbOKCancel | platform::vbExclamation | platform::vbDefaultButton2;
+
+const QString kNameQuote = QStringLiteral("ソフト名に\"は使えません。");
+const QString kPatternQuote = QStringLiteral("ファイルパターンに\"は使えません。");
+const QString kFolderQuote = QStringLiteral("解凍先フォルダに\"は使えません。");
+const QString kRelationQuote = QStringLiteral("関連ファイルに\"は使えません。");
+const QString kNameEmpty = QStringLiteral("ソフト名を入力してください。");
+const QString kPatternEmpty = QStringLiteral("ファイルパターンを入力してください。");
+const QString kFolderEmpty = QStringLiteral("解凍先フォルダを入力してください。");
+const QString kMismatch = QStringLiteral("現在のファイル名とファイルパターンがマッチしませんがよろしいですか?");
+const QString kAddCaption = QStringLiteral("新しいアイテムの追加");
+const QString kEditCaption = QStringLiteral("アイテムの編集");
+
+QString messageBoxCall(const QString &text, int style)
+{
+    return QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(kTitle);
+}
+
+QString countText(int rows)
+{
+    return QString::number(rows) + QStringLiteral("個のアイテム");
+}
+
+// A row named after a letter, with its own four texts.
+QStringList letterRow(QChar letter)
+{
+    const QString l(letter);
+    return { l, l.toLower() + QStringLiteral("*.zip"), QStringLiteral("/tools/") + l + u'/',
+        l.toLower() + QStringLiteral(".txt") };
+}
+
+QList<QStringList> lettersRows(const QString &letters)
+{
+    QList<QStringList> rows;
+    for (QChar c : letters)
+        rows.append(letterRow(c));
+    return rows;
+}
+
+QList<ItemRecord> records(const QList<QStringList> &rows)
+{
+    QList<ItemRecord> out;
+    for (const QStringList &r : rows)
+        out.append({ r.at(0), r.at(1), r.at(2), r.at(3) });
+    return out;
+}
+
+QList<QStringList> storedRows()
+{
+    QList<QStringList> rows;
+    for (const ItemRecord &r : core::ItemFile(core::itemFilePath()).read().records)
+        rows.append({ r.Title, r.Pattern, r.Output, r.Relation });
+    return rows;
+}
+
+QList<QStringList> rowsOf(const frmMain &form)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < form.lvwMain->rowCount(); ++r)
+        rows.append(form.rowTexts(r));
+    return rows;
+}
+
+QStringList textsOf(const frmItem &editor)
+{
+    return { editor.txtName->text(), editor.txtPattern->text(), editor.txtFolder->text(), editor.txtRelation->text() };
+}
+
+void type(frmItem &editor, const QStringList &texts)
+{
+    editor.txtName->setText(texts.at(0));
+    editor.txtPattern->setText(texts.at(1));
+    editor.txtFolder->setText(texts.at(2));
+    editor.txtRelation->setText(texts.at(3));
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// What the editor looked like when it came up, before the test acted on it.
+struct EditorSeen {
+    bool opened = false;
+    bool modal = false;
+    QString caption;
+    QStringList texts;
+    bool relationEnabled = false;
+    QString focus;
+    bool addMode = false;
+};
+
+} // namespace
+
+class tst_frmItem : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layoutFollowsTheForm();
+    void accelerators_data();
+    void accelerators();
+    void openersPrepareTheEditor_data();
+    void openersPrepareTheEditor();
+    void editingNeedsASelectedRow_data();
+    void editingNeedsASelectedRow();
+    void invalidInputNamesTheFirstFailingFieldAndKeepsTheEditor_data();
+    void invalidInputNamesTheFirstFailingFieldAndKeepsTheEditor();
+    void okStoresTheItemInTheMainList_data();
+    void okStoresTheItemInTheMainList();
+    void leavingTheEditorChangesNoRow_data();
+    void leavingTheEditorChangesNoRow();
+    void archiveModeStoresAndExtracts_data();
+    void archiveModeStoresAndExtracts();
+    void leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow_data();
+    void leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow();
+    void relatedFileButtonFollowsTheFolderText_data();
+    void relatedFileButtonFollowsTheFolderText();
+    void folderButtonTakesThePickedFolder_data();
+    void folderButtonTakesThePickedFolder();
+    void helpOpensTheEditorsTopic();
+
+private:
+    frmMain &openMain(const QList<QStringList> &rows);
+    // Runs trigger, which is to open the editor modally; a zero-delay timer
+    // then waits for the editor to become active, notes what it shows, runs
+    // act on it and closes it if act left it open (then leftOpen is true).
+    EditorSeen whileEditorIsOpen(const std::function<void()> &trigger, const std::function<void(frmItem &)> &act);
+    // The editor as the unmatched-archive dialog hands it over: archive mode,
+    // the archive called name in CurrentItem, shown modeless.
+    frmItem &openForArchive(const QString &name, const QStringList &texts);
+    void writeItems(const QList<QStringList> &rows);
+    QString work(const QString &relative) const { return m_work->filePath(relative); }
+    // "@" at the start of a text stands for the work folder.
+    QString expand(const QString &text) const { return text.startsWith(u'@') ? m_work->path() + text.mid(1) : text; }
+    static void removeItemFile() { QFile::remove(core::itemFilePath()); }
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<test::RecordingShell> m_shell;
+    std::shared_ptr<test::FakeArchiver> m_library;
+    bool m_leftOpen = false;
+};
+
+void tst_frmItem::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    // ITEM.DAT must land in the build tree, not in a user's data folder.
+    QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
+}
+
+void tst_frmItem::init()
+{
+    core::DeleteSettingsKey();
+    // No result window: an extraction returns straight to the test.
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    removeItemFile();
+    m_work = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_work->isValid());
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Soft"))));
+    test::writeFile(work(QStringLiteral("Soft/readme.txt")), "read me");
+    m_shell = std::make_unique<test::RecordingShell>();
+    m_library = std::make_shared<test::FakeArchiver>();
+    core::gblnAddMode = false;
+    core::gblnAddFromArchive = false;
+    m_leftOpen = false;
+}
+
+void tst_frmItem::cleanup()
+{
+    m_shell->answers.clear();
+    if (platform::formIsLoaded<frmItem>())
+        platform::formInstance<frmItem>().Unload();
+    if (platform::formIsLoaded<frmMain>())
+        platform::formInstance<frmMain>().Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    core::CurrentItem.reset();
+    core::gblnAddMode = false;
+    core::gblnAddFromArchive = false;
+    arc::ArchiverRegistry::restoreBuiltIns();
+    removeItemFile();
+    m_shell.reset();
+    m_work.reset();
+}
+
+void tst_frmItem::writeItems(const QList<QStringList> &rows)
+{
+    QVERIFY(!core::ItemFile(core::itemFilePath()).write(records(rows)).has_value());
+}
+
+frmMain &tst_frmItem::openMain(const QList<QStringList> &rows)
+{
+    writeItems(rows);
+    frmMain &form = platform::formInstance<frmMain>();
+    form.Show();
+    settle();
+    return form;
+}
+
+EditorSeen tst_frmItem::whileEditorIsOpen(
+    const std::function<void()> &trigger, const std::function<void(frmItem &)> &act)
+{
+    EditorSeen seen;
+    m_leftOpen = false;
+    std::function<void()> probe = [&] {
+        auto *editor = qobject_cast<frmItem *>(QApplication::activeModalWidget());
+        if (!editor) {
+            // A pop-up menu on the way to the editor runs its own loop first.
+            if (QApplication::activePopupWidget())
+                QTimer::singleShot(0, this, probe);
+            return;
+        }
+        seen.opened = true;
+        // A desktop activates a window as it comes up; the offscreen
+        // platform waits to be asked. The editor reacts to the activation.
+        editor->activateWindow();
+        QCoreApplication::processEvents();
+        QVERIFY(editor->isActiveWindow());
+        seen.modal = editor->isModal();
+        seen.caption = editor->windowTitle();
+        seen.texts = textsOf(*editor);
+        seen.relationEnabled = editor->cmdRelation->isEnabled();
+        seen.focus = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        seen.addMode = core::gblnAddMode;
+        act(*editor);
+        if (platform::formIsLoaded<frmItem>()) {
+            m_leftOpen = true;
+            platform::formInstance<frmItem>().Unload();
+        }
+    };
+    QTimer::singleShot(0, this, probe);
+    trigger();
+    settle();
+    return seen;
+}
+
+frmItem &tst_frmItem::openForArchive(const QString &name, const QStringList &texts)
+{
+    const QString archive = work(QStringLiteral("dl/") + name);
+    test::writeFile(archive, "archive");
+    m_library->accepts = { archive };
+    arc::ArchiverRegistry::install(QString::fromLatin1(arc::kUnlhaLibrary), m_library);
+    core::CurrentItem = std::make_shared<core::clsItem>(QStringList{ archive });
+    core::gblnAddMode = true;
+    core::gblnAddFromArchive = true;
+    frmItem &editor = platform::formInstance<frmItem>();
+    type(editor, texts);
+    editor.cmdRelation->setEnabled(true);
+    editor.Show(platform::vbModeless);
+    settle();
+    return editor;
+}
+
+void tst_frmItem::layoutFollowsTheForm()
+{
+    frmMain &main = openMain({});
+    const EditorSeen seen
+        = whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); },
+            [&](frmItem &editor) {
+                // A fixed border around the designed client area.
+                QCOMPARE(editor.size(), QSize(platform::twips(6810), platform::twips(2955)));
+                QCOMPARE(editor.minimumSize(), editor.maximumSize());
+                // Centred on the window that opened it.
+                const QPoint offset = editor.frameGeometry().center() - main.frameGeometry().center();
+                QVERIFY2(offset.manhattanLength() <= 2,
+                    qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
+
+                QCOMPARE(editor.fraItem->title(), QStringLiteral("アイテムの情報"));
+                const QList<QPair<QLabel *, QLineEdit *>> labels
+                    = { { editor.lblName, editor.txtName }, { editor.lblPattern, editor.txtPattern },
+                          { editor.lblRelation, editor.txtRelation }, { editor.lblFolder, editor.txtFolder } };
+                const QStringList captions = { QStringLiteral("ソフト名(&N):"), QStringLiteral("ファイルパターン(&P):"),
+                    QStringLiteral("関連ファイル(&R):"), QStringLiteral("解凍先フォルダ(&F):") };
+                for (int i = 0; i < labels.size(); ++i) {
+                    QCOMPARE(labels.at(i).first->text(), captions.at(i));
+                    QCOMPARE(labels.at(i).first->buddy(), labels.at(i).second);
+                    QCOMPARE(labels.at(i).second->parentWidget(), editor.fraItem);
+                    QCOMPARE(labels.at(i).second->maxLength(), QLineEdit().maxLength());
+                }
+                QCOMPARE(editor.cmdRelation->text(), QStringLiteral("参照..."));
+                QCOMPARE(editor.cmdFolder->text(), QStringLiteral("参照..."));
+                QCOMPARE(editor.cmdOK->text(), QStringLiteral("OK"));
+                QCOMPARE(editor.cmdCancel->text(), QStringLiteral("キャンセル"));
+                QCOMPARE(editor.cmdHelp->text(), QStringLiteral("ヘルプ"));
+                QVERIFY(editor.cmdOK->isDefault());
+                // The buttons stand below the frame.
+                for (QPushButton *b : { editor.cmdOK, editor.cmdCancel, editor.cmdHelp })
+                    QVERIFY(b->geometry().top() > editor.fraItem->geometry().bottom());
+
+                // The tab order walks the fields top to bottom, each browse button
+                // after its box, then the buttons below.
+                QStringList order;
+                QWidget *w = editor.txtName;
+                do {
+                    if (w->focusPolicy() & Qt::TabFocus)
+                        order.append(w->objectName());
+                    w = w->nextInFocusChain();
+                } while (w != editor.txtName && order.size() < 20);
+                QCOMPARE(order,
+                    QStringLiteral("txtName txtPattern txtRelation cmdRelation txtFolder cmdFolder cmdOK "
+                                   "cmdCancel cmdHelp")
+                        .split(u' '));
+            });
+    QVERIFY(seen.opened);
+    QVERIFY(seen.modal);
+}
+
+void tst_frmItem::accelerators_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("Alt+N moves to the software name") << int(Qt::Key_N) << QStringLiteral("txtName");
+    QTest::newRow("Alt+P moves to the file pattern") << int(Qt::Key_P) << QStringLiteral("txtPattern");
+    QTest::newRow("Alt+R moves to the related file") << int(Qt::Key_R) << QStringLiteral("txtRelation");
+    QTest::newRow("Alt+F moves to the target folder") << int(Qt::Key_F) << QStringLiteral("txtFolder");
+}
+
+void tst_frmItem::accelerators()
+{
+    QFETCH(int, key);
+    QFETCH(QString, focus);
+    frmMain &main = openMain({});
+    QString focused;
+    whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); },
+        [&](frmItem &editor) {
+            editor.cmdHelp->setFocus();
+            QTest::keyClick(&editor, Qt::Key(key), Qt::AltModifier);
+            focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        });
+    QCOMPARE(focused, focus);
+}
+
+void tst_frmItem::openersPrepareTheEditor_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QVariant>("defaultFolder"); // invalid: not stored
+    QTest::addColumn<QString>("rowFolder");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("relationEnabled");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("addMode");
+    const QString soft = QStringLiteral("@/Soft/");
+    const QString missing = QStringLiteral("@/Missing/");
+    QTest::newRow("adding starts empty in the name box when no default folder is stored")
+        << QStringLiteral("new") << QVariant() << QString() << kAddCaption << QStringList{ {}, {}, {}, {} } << false
+        << QStringLiteral("txtName") << true;
+    QTest::newRow("adding offers the stored default folder and enables the button when it exists")
+        << QStringLiteral("new") << QVariant(soft) << QString() << kAddCaption << QStringList{ {}, {}, soft, {} }
+        << true << QStringLiteral("txtName") << true;
+    QTest::newRow("adding from the menu with a missing default folder keeps the button disabled")
+        << QStringLiteral("menuAdd") << QVariant(missing) << QString() << kAddCaption
+        << QStringList{ {}, {}, missing, {} } << false << QStringLiteral("txtName") << true;
+    QTest::newRow("adding from the empty-space pop-up opens the same editor")
+        << QStringLiteral("popupAdd") << QVariant() << QString() << kAddCaption << QStringList{ {}, {}, {}, {} }
+        << false << QStringLiteral("txtName") << true;
+    QTest::newRow("editing shows the selected row, focuses the pattern and enables the button for its folder")
+        << QStringLiteral("edit") << QVariant() << soft << kEditCaption
+        << QStringList{ QStringLiteral("B"), QStringLiteral("b*.zip"), soft, QStringLiteral("b.txt") } << true
+        << QStringLiteral("txtPattern") << false;
+    QTest::newRow("editing a row whose folder is missing keeps the button disabled")
+        << QStringLiteral("edit") << QVariant() << missing << kEditCaption
+        << QStringList{ QStringLiteral("B"), QStringLiteral("b*.zip"), missing, QStringLiteral("b.txt") } << false
+        << QStringLiteral("txtPattern") << false;
+}
+
+void tst_frmItem::openersPrepareTheEditor()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QVariant, defaultFolder);
+    QFETCH(QString, rowFolder);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, addMode);
+    if (defaultFolder.isValid())
+        core::writeText(core::setting(u"DefaultItemFolder"), expand(defaultFolder.toString()));
+    for (QString &t : texts)
+        t = expand(t);
+    QList<QStringList> rows = lettersRows(QStringLiteral("ABC"));
+    if (!rowFolder.isEmpty())
+        rows[1][2] = expand(rowFolder);
+    frmMain &main = openMain(rows);
+    main.selectRow(1);
+
+    const EditorSeen seen = whileEditorIsOpen(
+        [&] {
+            if (trigger == u"new") {
+                QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton);
+            } else if (trigger == u"edit") {
+                QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbEdit), Qt::LeftButton);
+            } else if (trigger == u"menuAdd") {
+                main.mnuItem->popup(QPoint(0, 0));
+                QTest::mouseClick(
+                    main.mnuItem, Qt::LeftButton, {}, main.mnuItem->actionGeometry(main.mnuItemAdd).center());
+            } else {
+                QTimer::singleShot(0, &main, [&main] {
+                    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                    QVERIFY(menu);
+                    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(main.mnuPopupAdd).center());
+                });
+                const QPoint empty(10, main.lvwMain->viewport()->height() - 4);
+                QTest::mouseRelease(main.lvwMain->viewport(), Qt::RightButton, {}, empty);
+            }
+        },
+        [](frmItem &) {});
+
+    QVERIFY(seen.opened);
+    QVERIFY(seen.modal);
+    QTEST(seen.caption, "caption");
+    QCOMPARE(seen.texts, texts);
+    QTEST(seen.relationEnabled, "relationEnabled");
+    QTEST(seen.focus, "focus");
+    QCOMPARE(seen.addMode, addMode);
+    // Closing clears the flag again and leaves the list as it was.
+    QVERIFY(!core::gblnAddMode);
+    QCOMPARE(rowsOf(main), rows);
+}
+
+void tst_frmItem::editingNeedsASelectedRow_data()
+{
+    QTest::addColumn<QString>("letters");
+    QTest::addColumn<QString>("trigger");
+    QTest::newRow("a double-click on empty space below the rows opens no editor")
+        << QStringLiteral("AB") << QStringLiteral("dblclickEmpty");
+    QTest::newRow("the edit button without a selected row opens no editor")
+        << QStringLiteral("AB") << QStringLiteral("edit");
+    QTest::newRow("the edit entry without a selected row opens no editor")
+        << QStringLiteral("AB") << QStringLiteral("menuEdit");
+    QTest::newRow("Enter on an empty list opens no editor") << QString() << QStringLiteral("enter");
+}
+
+void tst_frmItem::editingNeedsASelectedRow()
+{
+    QFETCH(QString, letters);
+    QFETCH(QString, trigger);
+    const QList<QStringList> rows = lettersRows(letters);
+    frmMain &main = openMain(rows);
+    QCOMPARE(main.selectedRow(), -1);
+
+    const EditorSeen seen = whileEditorIsOpen(
+        [&] {
+            QWidget *viewport = main.lvwMain->viewport();
+            if (trigger == u"dblclickEmpty") {
+                const QPoint empty(10, viewport->height() - 4);
+                QVERIFY(!main.lvwMain->itemAt(empty));
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+                QTest::mouseDClick(viewport, Qt::LeftButton, {}, empty);
+                QTest::mouseRelease(viewport, Qt::LeftButton, {}, empty);
+            } else if (trigger == u"edit") {
+                QVERIFY(main.tlbEdit->isEnabled());
+                QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbEdit), Qt::LeftButton);
+            } else if (trigger == u"menuEdit") {
+                main.mnuItem->popup(QPoint(0, 0));
+                QVERIFY(main.mnuItemEdit->isEnabled());
+                QTest::mouseClick(
+                    main.mnuItem, Qt::LeftButton, {}, main.mnuItem->actionGeometry(main.mnuItemEdit).center());
+            } else {
+                main.lvwMain->setFocus();
+                QTest::keyClick(main.lvwMain, Qt::Key_Return);
+            }
+        },
+        [](frmItem &) {});
+
+    QVERIFY(!seen.opened);
+    QVERIFY(!platform::formIsLoaded<frmItem>());
+    QCOMPARE(rowsOf(main), rows);
+}
+
+void tst_frmItem::invalidInputNamesTheFirstFailingFieldAndKeepsTheEditor_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("message");
+    const QString n = QStringLiteral("Tool"), p = QStringLiteral("tool*.lzh"), f = QStringLiteral("/tools/Tool/"),
+                  r = QStringLiteral("readme.txt"), q = QStringLiteral("say \"hi\"");
+    QTest::newRow("a name with a double quote is refused") << QStringList{ q, p, f, r } << kNameQuote;
+    QTest::newRow("a name with a double quote and an empty pattern is told only about the quote")
+        << QStringList{ q, {}, f, r } << kNameQuote;
+    QTest::newRow("a name with a double quote wins over a quote in every other field")
+        << QStringList{ q, q, q, q } << kNameQuote;
+    QTest::newRow("an empty name is asked for first") << QStringList{ {}, {}, {}, {} } << kNameEmpty;
+    QTest::newRow("an empty name comes before a quote in the pattern") << QStringList{ {}, q, f, r } << kNameEmpty;
+    QTest::newRow("a pattern with a double quote is refused") << QStringList{ n, q, f, r } << kPatternQuote;
+    QTest::newRow("a pattern with a double quote comes before an empty folder")
+        << QStringList{ n, q, {}, r } << kPatternQuote;
+    QTest::newRow("an empty pattern is asked for") << QStringList{ n, {}, {}, {} } << kPatternEmpty;
+    QTest::newRow("an empty pattern comes before a quote in the folder") << QStringList{ n, {}, q, r } << kPatternEmpty;
+    QTest::newRow("a folder with a double quote is refused") << QStringList{ n, p, q, r } << kFolderQuote;
+    QTest::newRow("a folder with a double quote comes before a quote in the related file")
+        << QStringList{ n, p, q, q } << kFolderQuote;
+    QTest::newRow("an empty folder is asked for") << QStringList{ n, p, {}, {} } << kFolderEmpty;
+    QTest::newRow("an empty folder comes before a quote in the related file")
+        << QStringList{ n, p, {}, q } << kFolderEmpty;
+    QTest::newRow("a related file with a double quote is refused") << QStringList{ n, p, f, q } << kRelationQuote;
+    QTest::newRow("a single double quote in the related file is refused")
+        << QStringList{ n, p, f, QStringLiteral("\"") } << kRelationQuote;
+}
+
+void tst_frmItem::invalidInputNamesTheFirstFailingFieldAndKeepsTheEditor()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, message);
+    const QList<QStringList> rows = lettersRows(QStringLiteral("AB"));
+    frmMain &main = openMain(rows);
+    QStringList afterOk;
+    bool visibleAfterOk = false;
+
+    const EditorSeen seen
+        = whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); },
+            [&](frmItem &editor) {
+                type(editor, texts);
+                QTest::mouseClick(editor.cmdOK, Qt::LeftButton);
+                afterOk = textsOf(editor);
+                visibleAfterOk = editor.isVisible();
+            });
+
+    QVERIFY(seen.opened);
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")), QStringList{ messageBoxCall(message, kInputError) });
+    // The editor stayed open with the input as typed, and no row came.
+    QVERIFY(m_leftOpen);
+    QVERIFY(visibleAfterOk);
+    QCOMPARE(afterOk, texts);
+    QCOMPARE(rowsOf(main), rows);
+}
+
+void tst_frmItem::okStoresTheItemInTheMainList_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("confirm");
+    QTest::addColumn<QString>("letters");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QList<QStringList>>("expected");
+    const QStringList fresh = { QStringLiteral("New"), QStringLiteral("new*.lzh"), QStringLiteral("/tools/New/"),
+        QStringLiteral("doc/readme.txt") };
+    QStringList bare = fresh;
+    bare[2] = QStringLiteral("/tools/New");
+    QStringList edited
+        = { QStringLiteral("Bee"), QStringLiteral("bee[0-9]*.zip"), QStringLiteral("/tools/Bee"), QString() };
+    QStringList editedStored = edited;
+    editedStored[2] = QStringLiteral("/tools/Bee/");
+
+    QTest::newRow("the new button appends the typed item after the last row")
+        << QStringLiteral("new") << QStringLiteral("click") << QStringLiteral("AB") << 0 << fresh
+        << (lettersRows(QStringLiteral("AB")) << fresh);
+    QTest::newRow("a folder typed without its slash is stored with one")
+        << QStringLiteral("new") << QStringLiteral("enter") << QStringLiteral("AB") << 0 << bare
+        << (lettersRows(QStringLiteral("AB")) << fresh);
+    QTest::newRow("the root typed as the folder is stored as it is")
+        << QStringLiteral("new") << QStringLiteral("click") << QString() << -1
+        << QStringList{ QStringLiteral("Root"), QStringLiteral("*.zip"), QStringLiteral("/"), QString() }
+        << QList<QStringList>{ { QStringLiteral("Root"), QStringLiteral("*.zip"), QStringLiteral("/"), QString() } };
+    QTest::newRow("adding to an empty list enables edit, delete and the filer")
+        << QStringLiteral("new") << QStringLiteral("click") << QString() << -1 << fresh << QList<QStringList>{ fresh };
+    QTest::newRow("the edit button rewrites the selected row in place")
+        << QStringLiteral("edit") << QStringLiteral("click") << QStringLiteral("ABC") << 1 << edited
+        << QList<QStringList>{ letterRow(u'A'), editedStored, letterRow(u'C') };
+    QTest::newRow("Enter on the list edits the selected row")
+        << QStringLiteral("enter") << QStringLiteral("enter") << QStringLiteral("ABC") << 2 << edited
+        << QList<QStringList>{ letterRow(u'A'), letterRow(u'B'), editedStored };
+    QTest::newRow("a double-click on a row edits that row")
+        << QStringLiteral("dblclick") << QStringLiteral("click") << QStringLiteral("ABC") << 0 << fresh
+        << QList<QStringList>{ fresh, letterRow(u'B'), letterRow(u'C') };
+    QTest::newRow("an edit may repeat another item's name and pattern")
+        << QStringLiteral("edit") << QStringLiteral("click") << QStringLiteral("AB") << 1 << letterRow(u'A')
+        << lettersRows(QStringLiteral("AA"));
+}
+
+void tst_frmItem::okStoresTheItemInTheMainList()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, confirm);
+    QFETCH(QString, letters);
+    QFETCH(int, selected);
+    QFETCH(QStringList, typed);
+    QFETCH(QList<QStringList>, expected);
+    const QList<QStringList> before = lettersRows(letters);
+    frmMain &main = openMain(before);
+    if (selected >= 0)
+        main.selectRow(selected);
+
+    const EditorSeen seen = whileEditorIsOpen(
+        [&] {
+            if (trigger == u"new") {
+                QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton);
+            } else if (trigger == u"edit") {
+                QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbEdit), Qt::LeftButton);
+            } else if (trigger == u"enter") {
+                QTest::keyClick(main.lvwMain, Qt::Key_Return);
+            } else {
+                QWidget *viewport = main.lvwMain->viewport();
+                const QPoint at = main.lvwMain->visualItemRect(main.lvwMain->item(selected, 0)).center();
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+                QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+                QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+            }
+        },
+        [&](frmItem &editor) {
+            type(editor, typed);
+            if (confirm == u"enter")
+                QTest::keyClick(editor.txtName, Qt::Key_Return); // Enter presses OK
+            else
+                QTest::mouseClick(editor.cmdOK, Qt::LeftButton);
+        });
+
+    QVERIFY(seen.opened);
+    QVERIFY(!m_leftOpen);
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(rowsOf(main), expected);
+    QCOMPARE(main.staMainText->text(), countText(int(expected.size())));
+    QVERIFY(main.tlbEdit->isEnabled());
+    QVERIFY(main.tlbDelete->isEnabled());
+    QVERIFY(main.tlbFiler->isEnabled());
+    // The selection stays where it was, on the rewritten row when editing.
+    if (selected >= 0)
+        QCOMPARE(main.selectedRow(), selected);
+    QVERIFY(!core::gblnAddMode);
+    // The shown main window keeps its rows in memory; only its own unload
+    // writes them.
+    QVERIFY(platform::formIsLoaded<frmMain>());
+    QVERIFY(main.isVisible());
+    QCOMPARE(storedRows(), before);
+    QVERIFY(main.Unload());
+    QCOMPARE(storedRows(), expected);
+}
+
+void tst_frmItem::leavingTheEditorChangesNoRow_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("way");
+    for (const QString &trigger : { QStringLiteral("new"), QStringLiteral("edit") }) {
+        const QString what = trigger == u"new" ? QStringLiteral("adding") : QStringLiteral("editing");
+        QTest::addRow("the cancel button ends %s without a change", qPrintable(what))
+            << trigger << QStringLiteral("cancel");
+        QTest::addRow("Esc ends %s without a change", qPrintable(what)) << trigger << QStringLiteral("esc");
+        QTest::addRow("the close box ends %s without a change", qPrintable(what)) << trigger << QStringLiteral("close");
+    }
+}
+
+void tst_frmItem::leavingTheEditorChangesNoRow()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, way);
+    const QList<QStringList> rows = lettersRows(QStringLiteral("ABC"));
+    frmMain &main = openMain(rows);
+    main.selectRow(1);
+    QAction *button = trigger == u"new" ? main.tlbNew : main.tlbEdit;
+
+    const EditorSeen seen
+        = whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(button), Qt::LeftButton); },
+            [&](frmItem &editor) {
+                type(editor, letterRow(u'Z'));
+                if (way == u"cancel")
+                    QTest::mouseClick(editor.cmdCancel, Qt::LeftButton);
+                else if (way == u"esc")
+                    QTest::keyClick(editor.txtPattern, Qt::Key_Escape);
+                else
+                    editor.close();
+            });
+
+    QVERIFY(seen.opened);
+    QVERIFY(!m_leftOpen);
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(rowsOf(main), rows);
+    QCOMPARE(main.staMainText->text(), countText(3));
+    QVERIFY(!core::gblnAddMode);
+    QVERIFY(platform::formIsLoaded<frmMain>());
+    QVERIFY(main.isVisible());
+    // A next editor starts empty again.
+    const EditorSeen next = whileEditorIsOpen(
+        [&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); }, [](frmItem &) {});
+    QCOMPARE(next.texts, (QStringList{ {}, {}, {}, {} }));
+}
+
+void tst_frmItem::archiveModeStoresAndExtracts_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("extracted");
+    QTest::newRow("a pattern that differs only in letter case asks, and Cancel returns to the editor")
+        << QStringLiteral("tool*.lzh") << QList<int>{ platform::vbCancel } << true << false << false;
+    QTest::newRow("the question's default answer returns to the editor as well")
+        << QStringLiteral("tool*.lzh") << QList<int>{} << true << false << false;
+    QTest::newRow("after OK on a mismatch the item is stored and nothing is extracted")
+        << QStringLiteral("tool*.lzh") << QList<int>{ platform::vbOK } << true << true << false;
+    QTest::newRow("a pattern that matches the archive stores the item and extracts the archive")
+        << QStringLiteral("Tool##.LZH") << QList<int>{} << false << true << true;
+}
+
+void tst_frmItem::archiveModeStoresAndExtracts()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QList<int>, answers);
+    QFETCH(bool, asked);
+    QFETCH(bool, stored);
+    QFETCH(bool, extracted);
+    const QList<QStringList> before = lettersRows(QStringLiteral("AB"));
+    writeItems(before);
+    const QString folder = work(QStringLiteral("Tools/Tool"));
+    const QStringList typed = { QStringLiteral("Tool"), pattern, folder, QStringLiteral("readme.txt") };
+    frmItem &editor = openForArchive(QStringLiteral("Tool12.LZH"), typed);
+    const std::shared_ptr<core::clsItem> archive = core::CurrentItem;
+    m_shell->answers = answers;
+
+    QTest::mouseClick(editor.cmdOK, Qt::LeftButton);
+    settle();
+
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")),
+        asked ? QStringList{ messageBoxCall(kMismatch, kMismatchQuestion) } : QStringList{});
+    if (!stored) {
+        // Back in the editor with every field as typed; nothing loaded or written.
+        QVERIFY(platform::formIsLoaded<frmItem>());
+        QVERIFY(editor.isVisible());
+        QCOMPARE(textsOf(editor), typed);
+        QVERIFY(!platform::formIsLoaded<frmMain>());
+        QVERIFY(m_library->commands.isEmpty());
+        QCOMPARE(storedRows(), before);
+        return;
+    }
+    // The item went into the hidden main window, which the editor unloaded
+    // with itself: ITEM.DAT holds the new row and no window is left.
+    QStringList row = typed;
+    row[2] = folder + u'/';
+    QCOMPARE(storedRows(), QList<QStringList>(before) << row);
+    QVERIFY(!platform::formIsLoaded<frmItem>());
+    QVERIFY(!platform::formIsLoaded<frmMain>());
+    QCOMPARE(platform::Forms::loadedCount(), 0);
+    QVERIFY(!core::gblnAddMode);
+    // The record carries the new item's texts into the extraction.
+    QCOMPARE(archive->Pattern(), pattern);
+    QCOMPARE(archive->Output(), folder + u'/');
+    QCOMPARE(archive->Relation(), QStringLiteral("readme.txt"));
+    if (extracted) {
+        QCOMPARE(m_library->commands.size(), 1);
+        QVERIFY2(m_library->commands.first().contains(
+                     u'"' + archive->Path() + QStringLiteral("\" \"") + folder + QStringLiteral("/\" \"*.*\"")),
+            qPrintable(m_library->commands.first()));
+    } else {
+        QVERIFY(m_library->commands.isEmpty());
+    }
+}
+
+void tst_frmItem::leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("the cancel button") << QStringLiteral("cancel");
+    QTest::newRow("Esc") << QStringLiteral("esc");
+    QTest::newRow("the close box") << QStringLiteral("close");
+}
+
+void tst_frmItem::leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow()
+{
+    QFETCH(QString, way);
+    // A line the list cannot read: it is gone once the main window wrote the file.
+    test::writeFile(core::itemFilePath(), "\"A\",\"a*.zip\",\"/tools/A/\",\"a.txt\"\r\n\"broken\",\"b*.zip\"\r\n");
+    frmItem &editor = openForArchive(QStringLiteral("Tool12.LZH"),
+        { QStringLiteral("Tool"), QStringLiteral("Tool*.LZH"), work(QStringLiteral("T/")), {} });
+
+    if (way == u"cancel")
+        QTest::mouseClick(editor.cmdCancel, Qt::LeftButton);
+    else if (way == u"esc")
+        QTest::keyClick(editor.txtName, Qt::Key_Escape);
+    else
+        editor.close();
+    settle();
+
+    QVERIFY(m_shell->calls.isEmpty());
+    QVERIFY(m_library->commands.isEmpty());
+    QVERIFY(!platform::formIsLoaded<frmItem>());
+    QVERIFY(!platform::formIsLoaded<frmMain>());
+    QCOMPARE(platform::Forms::loadedCount(), 0);
+    QVERIFY(!core::gblnAddMode);
+    QCOMPARE(storedRows(), lettersRows(QStringLiteral("A")));
+    QFile file(core::itemFilePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!file.readAll().contains("broken"));
+}
+
+void tst_frmItem::relatedFileButtonFollowsTheFolderText_data()
+{
+    QTest::addColumn<bool>("archiveMode");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QList<bool>>("enabled");
+    QTest::newRow("an existing folder with its slash enables it")
+        << false << QStringList{ QStringLiteral("@/Soft/") } << QList<bool>{ true };
+    QTest::newRow("an existing folder without its slash enables it")
+        << false << QStringList{ QStringLiteral("@/Soft") } << QList<bool>{ true };
+    QTest::newRow("a missing folder disables it again")
+        << false << QStringList{ QStringLiteral("@/Soft/"), QStringLiteral("@/Missing/") }
+        << QList<bool>{ true, false };
+    QTest::newRow("emptying the box disables it")
+        << false << QStringList{ QStringLiteral("@/Soft/"), QString() } << QList<bool>{ true, false };
+    QTest::newRow("the root alone is an existing folder like any other")
+        << false << QStringList{ QStringLiteral("/") } << QList<bool>{ true };
+    QTest::newRow("a path naming an existing file is found like a folder")
+        << false << QStringList{ QStringLiteral("@/Soft/readme.txt") } << QList<bool>{ true };
+    QTest::newRow("only one trailing slash is dropped before the lookup")
+        << false << QStringList{ QStringLiteral("@/Soft//") } << QList<bool>{ true };
+    QTest::newRow("in archive mode a missing folder leaves it enabled")
+        << true << QStringList{ QStringLiteral("@/Missing/"), QString() } << QList<bool>{ true, true };
+}
+
+void tst_frmItem::relatedFileButtonFollowsTheFolderText()
+{
+    QFETCH(bool, archiveMode);
+    QFETCH(QStringList, typed);
+    QFETCH(QList<bool>, enabled);
+    core::gblnAddMode = true;
+    core::gblnAddFromArchive = archiveMode;
+    frmItem &editor = platform::formInstance<frmItem>();
+    // As the openers leave it: enabled only by the unmatched-archive dialog.
+    editor.cmdRelation->setEnabled(archiveMode);
+
+    QList<bool> seen;
+    for (const QString &text : typed) {
+        editor.txtFolder->setText(expand(text));
+        seen.append(editor.cmdRelation->isEnabled());
+    }
+
+    QCOMPARE(seen, enabled);
+}
+
+void tst_frmItem::folderButtonTakesThePickedFolder_data()
+{
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("browsedFrom");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<bool>("relationEnabled");
+    QTest::newRow("a picked folder comes back with a trailing slash and enables the related file")
+        << QStringLiteral("@/Missing/") << QStringLiteral("@/Soft") << QStringLiteral("@/Missing")
+        << QStringLiteral("@/Soft/") << true;
+    QTest::newRow("the picked root stays a single slash")
+        << QStringLiteral("@/Soft/") << QStringLiteral("/") << QStringLiteral("@/Soft") << QStringLiteral("/") << true;
+    QTest::newRow("cancelling the browser keeps the typed folder")
+        << QStringLiteral("@/Missing") << QString() << QStringLiteral("@/Missing") << QStringLiteral("@/Missing")
+        << false;
+}
+
+void tst_frmItem::folderButtonTakesThePickedFolder()
+{
+    QFETCH(QString, current);
+    QFETCH(QString, picked);
+    QFETCH(QString, browsedFrom);
+    QFETCH(QString, result);
+    QFETCH(bool, relationEnabled);
+    frmMain &main = openMain({});
+    whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); },
+        [&](frmItem &editor) {
+            editor.txtFolder->setText(expand(current));
+            m_shell->pickedFolder = expand(picked);
+            QTest::mouseClick(editor.cmdFolder, Qt::LeftButton);
+            const QStringList browses = m_shell->callsOf(QStringLiteral("browse"));
+            QCOMPARE(browses.size(), 1);
+            QCOMPARE(browses.first().section(u'|', 2, 2), expand(browsedFrom));
+            QCOMPARE(editor.txtFolder->text(), expand(result));
+            QCOMPARE(editor.cmdRelation->isEnabled(), relationEnabled);
+        });
+    QVERIFY(m_leftOpen);
+}
+
+void tst_frmItem::helpOpensTheEditorsTopic()
+{
+    frmMain &main = openMain({});
+    whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); },
+        [&](frmItem &editor) {
+            QTest::mouseClick(editor.cmdHelp, Qt::LeftButton);
+            // The help stays beside the executable; the editor stays open.
+            QVERIFY(platform::formIsLoaded<frmItem>());
+            QCOMPARE(m_shell->calls,
+                QStringList{ QStringLiteral("help|%1|%2|10")
+                                 .arg(platform::executableFolder() + QStringLiteral("help/index.html"))
+                                 .arg(int(platform::Shell::Help::Context)) });
+        });
+    QVERIFY(m_leftOpen);
+}
+
+QTEST_MAIN(tst_frmItem)
+#include "tst_frmItem.moc"

@@ -1,0 +1,513 @@
+#include "core/ItemFile.h"
+#include "core/clsItem.h"
+#include "core/modRegistry.h"
+#include "platform/archiver/ArchiverRegistry.h"
+#include "platform/gui/Form.h"
+#include "support/FakeArchiver.h"
+#include "support/RecordingShell.h"
+#include "ui/dialogs/frmItem.h"
+#include "ui/dialogs/frmMelt.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace pellora;
+using ui::frmMelt;
+
+namespace {
+
+// Settings as they are before the dialog is used: absent.
+constexpr int kAbsent = -99;
+
+int storedNumber(const core::Setting &setting)
+{
+    return core::readNumber(setting, kAbsent);
+}
+
+const QString kEmptyFolderMessage = QStringLiteral("messageBox|解凍先フォルダを入力してください。|48|Pellora");
+
+QString unreadableVolumeMessage(const QString &root)
+{
+    return QStringLiteral("messageBox|") + root + QStringLiteral(" にアクセスできません。") + QStringLiteral("\r\n\r\n")
+        + QStringLiteral("デバイスの準備ができていません。") + QStringLiteral("|21|Pellora");
+}
+
+} // namespace
+
+class tst_frmMelt : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void archiveBaseName_data();
+    void archiveBaseName();
+    void volumeRootIsTheMountPointHoldingThePath_data();
+    void volumeRootIsTheMountPointHoldingThePath();
+    void proposesTheTargetFolder_data();
+    void proposesTheTargetFolder();
+    void folderListShowsTheProposalOrTheCurrentFolder_data();
+    void folderListShowsTheProposalOrTheCurrentFolder();
+    void showsTheStoredChoices_data();
+    void showsTheStoredChoices();
+    void extractsWithTheChosenOptionsAndStoresThem_data();
+    void extractsWithTheChosenOptionsAndStoresThem();
+    void emptyTargetFolderIsRefusedAndTheDialogStays();
+    void leavingExtractsNothingAndStoresNothing_data();
+    void leavingExtractsNothingAndStoresNothing();
+    void addPreparesTheEditorForTheArchive_data();
+    void addPreparesTheEditorForTheArchive();
+    void clickingAFolderMakesItTheTarget();
+    void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data();
+    void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne();
+    void aVolumePickedAgainOpensAtTheFolderItShowed();
+
+private:
+    // Makes CurrentItem an archive called name that the fake libraries accept,
+    // with output as the proposed folder, and shows the dialog.
+    frmMelt &open(const QString &name, const QString &output);
+    QString work(const QString &relative) const { return m_work->filePath(relative); }
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::shared_ptr<test::FakeArchiver> m_library;
+    std::unique_ptr<test::RecordingShell> m_shell;
+    QString m_archive;
+};
+
+void tst_frmMelt::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+}
+
+void tst_frmMelt::init()
+{
+    core::DeleteSettingsKey();
+    // No result window: extraction returns straight to the test.
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    m_work = std::make_unique<QTemporaryDir>();
+    m_library = std::make_shared<test::FakeArchiver>();
+    m_shell = std::make_unique<test::RecordingShell>();
+    core::gblnAddMode = false;
+    core::gblnAddFromArchive = false;
+}
+
+void tst_frmMelt::cleanup()
+{
+    if (platform::formIsLoaded<frmMelt>())
+        platform::formInstance<frmMelt>().Unload();
+    if (platform::formIsLoaded<ui::frmItem>())
+        platform::formInstance<ui::frmItem>().Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    core::CurrentItem.reset();
+    m_shell.reset();
+    arc::ArchiverRegistry::restoreBuiltIns();
+    // Closing the editor stores the item list beside the test.
+    QFile::remove(core::itemFilePath());
+}
+
+frmMelt &tst_frmMelt::open(const QString &name, const QString &output)
+{
+    m_archive = work(QStringLiteral("dl/") + name);
+    QDir().mkpath(work(QStringLiteral("dl")));
+    QFile file(m_archive);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot create the archive");
+    file.close();
+    m_library->accepts = { m_archive };
+    arc::ArchiverRegistry::install(QString::fromLatin1(arc::kUnlhaLibrary), m_library);
+    arc::ArchiverRegistry::install(QString::fromLatin1(arc::kUnzipLibrary), m_library);
+    core::CurrentItem = std::make_shared<core::clsItem>(QStringList{ m_archive });
+    core::CurrentItem->setOutput(output);
+    frmMelt &dialog = platform::formInstance<frmMelt>();
+    dialog.Show(platform::vbModeless);
+    return dialog;
+}
+
+void tst_frmMelt::archiveBaseName_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("trailing digits are dropped with the extension") << "tool123.lzh"
+                                                                    << "tool";
+    QTest::newRow("only the digits at the end go, not those inside") << "setup_v2.lzh"
+                                                                     << "setup_v";
+    QTest::newRow("a name of digits only leaves nothing") << "2002.lzh"
+                                                          << "";
+    QTest::newRow("a name without a dot is kept whole") << "readme"
+                                                        << "readme";
+    QTest::newRow("only the last dot starts the extension") << "v1.2.3.zip"
+                                                            << "v1.2.";
+    QTest::newRow("letter case is kept") << "Foo123.LZH"
+                                         << "Foo";
+}
+
+void tst_frmMelt::archiveBaseName()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, expected);
+    QCOMPARE(frmMelt::ArchiveBaseName(fileName), expected);
+}
+
+void tst_frmMelt::volumeRootIsTheMountPointHoldingThePath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("the file system's root") << "/";
+    QTest::newRow("the temporary folder") << QDir::tempPath();
+    QTest::newRow("the current folder") << QDir::currentPath();
+    QTest::newRow("a folder that does not exist yet, below the temporary folder")
+        << QDir::tempPath() + QStringLiteral("/no/such/folder/");
+}
+
+void tst_frmMelt::volumeRootIsTheMountPointHoldingThePath()
+{
+    QFETCH(QString, path);
+    // The system's own answer for the nearest existing folder is the oracle.
+    QString existing = path;
+    while (!QFileInfo(existing).exists())
+        existing = QFileInfo(QDir::cleanPath(existing)).path();
+    QCOMPARE(frmMelt::volumeRoot(path), QStorageInfo(existing).rootPath());
+}
+
+void tst_frmMelt::proposesTheTargetFolder_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("addArchiveName");
+    QTest::addColumn<QString>("proposal"); // relative to the work folder
+    QTest::addColumn<QString>("expected"); // relative to the work folder
+
+    QTest::newRow("the proposal is shown as it is") << "tool123.lzh" << false << "Soft/"
+                                                    << "Soft/";
+    QTest::newRow("with AddArchiveName the archive's base name becomes a folder of it")
+        << "Foo123.LZH" << true << "Soft/"
+        << "Soft/Foo/";
+    QTest::newRow("with AddArchiveName a name of digits only adds just a separator") << "2002.zip" << true << "Soft/"
+                                                                                     << "Soft//";
+    QTest::newRow("with AddArchiveName a name without a dot is used whole") << "readme" << true << "Soft/"
+                                                                            << "Soft/readme/";
+}
+
+void tst_frmMelt::proposesTheTargetFolder()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, addArchiveName);
+    QFETCH(QString, proposal);
+    QFETCH(QString, expected);
+    core::writeYesNo(core::setting(u"AddArchiveName"), addArchiveName);
+    const QString base = m_work->path() + u'/';
+    frmMelt &dialog = open(name, base + proposal);
+    QCOMPARE(dialog.txtTargetFolder->text(), base + expected);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Pellora - ") + name + QStringLiteral(" の解凍"));
+    // The field to type in has the focus, and Enter extracts.
+    QCOMPARE(dialog.focusWidget(), dialog.txtTargetFolder);
+    QVERIFY(dialog.cmdMelt->isDefault());
+}
+
+void tst_frmMelt::folderListShowsTheProposalOrTheCurrentFolder_data()
+{
+    QTest::addColumn<bool>("proposalExists");
+    QTest::newRow("a proposal that exists is the list's current folder") << true;
+    QTest::newRow("a proposal that does not exist yet leaves the list at the current folder") << false;
+}
+
+void tst_frmMelt::folderListShowsTheProposalOrTheCurrentFolder()
+{
+    QFETCH(bool, proposalExists);
+    const QString proposal = work(QStringLiteral("Soft/Tools"));
+    if (proposalExists)
+        QVERIFY(QDir().mkpath(proposal));
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), proposal + u'/');
+    const QString expected = proposalExists ? proposal : QDir::currentPath();
+    QCOMPARE(dialog.shownFolder(), expected);
+    QVERIFY(dialog.dirMelt->isExpanded(dialog.dirMelt->currentIndex()));
+    // The drive list shows the volume of the proposal, the list is rooted at
+    // the volume of the folder it shows.
+    QCOMPARE(dialog.drvMelt->currentText(), QStorageInfo(m_work->path()).rootPath());
+    auto *model = qobject_cast<QFileSystemModel *>(dialog.dirMelt->model());
+    QVERIFY(model);
+    QCOMPARE(model->filePath(dialog.dirMelt->rootIndex()), QStorageInfo(expected).rootPath());
+}
+
+void tst_frmMelt::showsTheStoredChoices_data()
+{
+    QTest::addColumn<int>("runExplorer"); // kAbsent: not stored
+    QTest::addColumn<int>("operation"); // kAbsent: not stored
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<int>("selected");
+
+    QTest::newRow("nothing stored clears the box and selects the first option") << kAbsent << kAbsent << false << 0;
+    QTest::newRow("stored choices are shown") << 1 << 2 << true << 2;
+    QTest::newRow("the last option can be stored") << 0 << 3 << false << 3;
+    QTest::newRow("an operation above the options selects the first") << 1 << 4 << true << 0;
+    QTest::newRow("a negative operation selects the first") << 0 << -1 << false << 0;
+}
+
+void tst_frmMelt::showsTheStoredChoices()
+{
+    QFETCH(int, runExplorer);
+    QFETCH(int, operation);
+    QFETCH(bool, checked);
+    QFETCH(int, selected);
+    if (runExplorer != kAbsent)
+        core::writeNumber(core::setting(u"RunExplorer"), runExplorer);
+    if (operation != kAbsent)
+        core::writeNumber(core::setting(u"ArchiveOperation"), operation);
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    QCOMPARE(dialog.chkRunExplorer->isChecked(), checked);
+    for (int index = 0; index < 4; ++index)
+        QCOMPARE(dialog.optArchiveOperation[index]->isChecked(), index == selected);
+}
+
+void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem_data()
+{
+    QTest::addColumn<int>("option");
+    QTest::addColumn<bool>("runExplorer");
+    QTest::addColumn<QString>("typed"); // relative to the work folder
+    QTest::addColumn<QString>("disposal"); // the shell call after extraction, with <archive> and <target>
+
+    QTest::newRow("leaving the archive does nothing with it") << 0 << false << "Out/"
+                                                              << "";
+    QTest::newRow("the recycle bin option moves it to the trash and the filer opens") << 1 << true << "Out/"
+                                                                                      << "trash|<archive>";
+    QTest::newRow("the move option moves it, a folder typed without separator gets one")
+        << 2 << false << "Out"
+        << "move|<archive>|<target>tool.lzh";
+    QTest::newRow("the copy option copies it") << 3 << true << "Out/"
+                                               << "copy|<archive>|<target>tool.lzh";
+}
+
+void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem()
+{
+    QFETCH(int, option);
+    QFETCH(bool, runExplorer);
+    QFETCH(QString, typed);
+    QFETCH(QString, disposal);
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    dialog.txtTargetFolder->setText(work(typed));
+    dialog.optArchiveOperation[option]->click();
+    if (dialog.chkRunExplorer->isChecked() != runExplorer)
+        dialog.chkRunExplorer->click();
+    QTest::keyClick(dialog.txtTargetFolder, Qt::Key_Return); // Enter presses "extract"
+
+    const QString target = work(QStringLiteral("Out/"));
+    QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), option);
+    QCOMPARE(storedNumber(core::setting(u"RunExplorer")), runExplorer ? 1 : 0);
+    QCOMPARE(m_library->commands.size(), 1);
+    QVERIFY2(m_library->commands.first().contains(QStringLiteral("\"%1\" \"*.*\"").arg(target)),
+        qPrintable(m_library->commands.first()));
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")), QStringList());
+    const QStringList afterwards = m_shell->calls;
+    QStringList expected;
+    if (!disposal.isEmpty())
+        expected << QString(disposal)
+                        .replace(QStringLiteral("<archive>"), m_archive)
+                        .replace(QStringLiteral("<target>"), target);
+    if (runExplorer)
+        expected << QStringLiteral("start|xdg-open  \"%1\"").arg(target.chopped(1));
+    QCOMPARE(afterwards, expected);
+    // The dialog is done, and so is the record.
+    QVERIFY(!platform::formIsLoaded<frmMelt>());
+    QVERIFY(!core::CurrentItem);
+}
+
+void tst_frmMelt::emptyTargetFolderIsRefusedAndTheDialogStays()
+{
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    dialog.txtTargetFolder->clear();
+    dialog.optArchiveOperation[2]->click();
+    dialog.chkRunExplorer->click();
+    dialog.cmdMelt->click();
+
+    QCOMPARE(m_shell->calls, QStringList{ kEmptyFolderMessage });
+    QVERIFY(m_library->commands.isEmpty());
+    QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), kAbsent);
+    QCOMPARE(storedNumber(core::setting(u"RunExplorer")), kAbsent);
+    QVERIFY(platform::formIsLoaded<frmMelt>());
+    QVERIFY(dialog.isVisible());
+    QVERIFY(core::CurrentItem);
+
+    // Given a folder, the same dialog extracts after all.
+    dialog.txtTargetFolder->setText(work(QStringLiteral("Out/")));
+    dialog.cmdMelt->click();
+    QCOMPARE(m_library->commands.size(), 1);
+    QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), 2);
+}
+
+void tst_frmMelt::leavingExtractsNothingAndStoresNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Esc in the target field") << "esc";
+    QTest::newRow("the cancel button") << "cancel";
+    QTest::newRow("the close box") << "close";
+}
+
+void tst_frmMelt::leavingExtractsNothingAndStoresNothing()
+{
+    QFETCH(QString, how);
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    dialog.optArchiveOperation[3]->click();
+    dialog.chkRunExplorer->click();
+    if (how == u"esc")
+        QTest::keyClick(dialog.txtTargetFolder, Qt::Key_Escape);
+    else if (how == u"cancel")
+        QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+    else
+        dialog.close();
+
+    QVERIFY(!platform::formIsLoaded<frmMelt>());
+    QVERIFY(m_library->commands.isEmpty());
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), kAbsent);
+    QCOMPARE(storedNumber(core::setting(u"RunExplorer")), kAbsent);
+    QVERIFY(!core::gblnAddMode);
+}
+
+void tst_frmMelt::addPreparesTheEditorForTheArchive_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("addFolderName");
+    QTest::addColumn<QString>("typed"); // relative to the work folder; "-" leaves the field empty
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("folder"); // relative to the work folder
+    QTest::addColumn<QString>("softwareName");
+
+    QTest::newRow("trailing digits leave the pattern, the name stays empty") << "Foo123.LZH" << false << "Soft/Foo/"
+                                                                             << "Foo*.LZH"
+                                                                             << "Soft/Foo/"
+                                                                             << "";
+    QTest::newRow("a name of digits only stays whole in the pattern") << "2002.zip" << false << "Soft/"
+                                                                      << "2002*.zip"
+                                                                      << "Soft/"
+                                                                      << "";
+    QTest::newRow("a name without a dot gives a pattern without extension") << "readme" << false << "Soft/"
+                                                                            << "readme*"
+                                                                            << "Soft/"
+                                                                            << "";
+    QTest::newRow("with AddFolderName the folder's last part names the software")
+        << "tool1.lzh" << true << "Tools/Viewer/"
+        << "tool*.lzh"
+        << "Tools/Viewer/"
+        << "Viewer";
+    QTest::newRow("a folder typed without separator gets one and still names the software")
+        << "tool1.lzh" << true << "Tools/Viewer"
+        << "tool*.lzh"
+        << "Tools/Viewer/"
+        << "Viewer";
+    QTest::newRow("an empty folder stays empty and names nothing") << "tool1.lzh" << true << "-"
+                                                                   << "tool*.lzh"
+                                                                   << "-"
+                                                                   << "";
+}
+
+void tst_frmMelt::addPreparesTheEditorForTheArchive()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, addFolderName);
+    QFETCH(QString, typed);
+    QFETCH(QString, pattern);
+    QFETCH(QString, folder);
+    QFETCH(QString, softwareName);
+    core::writeYesNo(core::setting(u"AddFolderName"), addFolderName);
+    frmMelt &dialog = open(name, work(QStringLiteral("Soft/")));
+    dialog.txtTargetFolder->setText(typed == u"-" ? QString() : work(typed));
+    dialog.optArchiveOperation[1]->click(); // not stored on this road
+    // The button's mnemonic answers only in the active window.
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+    // A mnemonic presses its button visibly, so the click comes a moment later.
+    QTRY_VERIFY(!platform::formIsLoaded<frmMelt>());
+    QVERIFY(platform::formIsLoaded<ui::frmItem>());
+    ui::frmItem &editor = platform::formInstance<ui::frmItem>();
+    QVERIFY(editor.isVisible());
+    QVERIFY(!editor.isModal());
+    QCOMPARE(editor.windowTitle(), QStringLiteral("Pellora - 新しいアイテム (") + name + QStringLiteral(")"));
+    QCOMPARE(editor.txtName->text(), softwareName);
+    QCOMPARE(editor.txtPattern->text(), pattern);
+    QCOMPARE(editor.txtFolder->text(), folder == u"-" ? QString() : work(folder));
+    QVERIFY(editor.cmdRelation->isEnabled());
+    QVERIFY(core::gblnAddMode);
+    QVERIFY(core::gblnAddFromArchive);
+    // The editor carries on with the record; nothing was extracted or stored yet.
+    QVERIFY(core::CurrentItem);
+    QVERIFY(m_library->commands.isEmpty());
+    QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), kAbsent);
+}
+
+void tst_frmMelt::clickingAFolderMakesItTheTarget()
+{
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Soft/Viewer"))));
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Soft/Editor"))));
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    auto *model = qobject_cast<QFileSystemModel *>(dialog.dirMelt->model());
+    QVERIFY(model);
+    const QModelIndex viewer = model->index(work(QStringLiteral("Soft/Viewer")));
+    QVERIFY(viewer.isValid());
+    Q_EMIT dialog.dirMelt->clicked(viewer);
+    QCOMPARE(dialog.txtTargetFolder->text(), work(QStringLiteral("Soft/Viewer/")));
+    // Moving to another folder with the keyboard picks it too.
+    dialog.dirMelt->setCurrentIndex(model->index(work(QStringLiteral("Soft/Editor"))));
+    QCOMPARE(dialog.txtTargetFolder->text(), work(QStringLiteral("Soft/Editor/")));
+}
+
+void tst_frmMelt::anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data()
+{
+    QTest::addColumn<QList<int>>("answers");
+    QTest::newRow("Cancel at once") << QList<int>{ platform::vbCancel };
+    QTest::newRow("Retry asks again, then Cancel") << QList<int>{ platform::vbRetry, platform::vbCancel };
+}
+
+void tst_frmMelt::anUnreadableVolumeAsksAndCancelKeepsThePreviousOne()
+{
+    QFETCH(QList<int>, answers);
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Soft"))));
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    const QString previousVolume = dialog.drvMelt->currentText();
+    const QString previousFolder = dialog.shownFolder();
+    // A volume that went away after the list was filled.
+    const QString gone = work(QStringLiteral("gone"));
+    dialog.drvMelt->addItem(gone);
+    m_shell->answers = answers;
+    dialog.drvMelt->setCurrentIndex(dialog.drvMelt->count() - 1);
+
+    QStringList expected;
+    for (int i = 0; i < answers.size(); ++i)
+        expected << unreadableVolumeMessage(gone + u'/');
+    QCOMPARE(m_shell->calls, expected);
+    QCOMPARE(dialog.drvMelt->currentText(), previousVolume);
+    QCOMPARE(dialog.shownFolder(), previousFolder);
+}
+
+void tst_frmMelt::aVolumePickedAgainOpensAtTheFolderItShowed()
+{
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Soft/Tools"))));
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Other/Inner"))));
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/Tools/")));
+    const int first = dialog.drvMelt->currentIndex();
+    // Any readable folder can stand for a second volume.
+    const QString other = work(QStringLiteral("Other"));
+    dialog.drvMelt->addItem(other);
+    dialog.drvMelt->setCurrentIndex(dialog.drvMelt->count() - 1);
+    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(dialog.shownFolder(), other);
+
+    dialog.drvMelt->setCurrentIndex(first);
+    QCOMPARE(dialog.shownFolder(), work(QStringLiteral("Soft/Tools")));
+    // Changing volumes does not touch the target text.
+    QCOMPARE(dialog.txtTargetFolder->text(), work(QStringLiteral("Soft/Tools/")));
+}
+
+QTEST_MAIN(tst_frmMelt)
+#include "tst_frmMelt.moc"
