@@ -12,7 +12,11 @@ pkgs=(
   libarchive-dev                     # reading LZH, ZIP and CAB
   fonts-ipafont-gothic               # a Japanese font, so the UI's texts show
   xdg-utils                          # xdg-open and xdg-mime: folders and files open with the desktop's applications
+  shared-mime-info file              # what xdg-mime asks for a file's type: file(1), or the MIME database
+  libglib2.0-bin                     # gio: xdg-mime's way to the MIME database under GNOME; the install test asks it for "Open with"
   xvfb xauth xdotool                 # tests/e2e/no_match_e2e.sh types into the real windows on an X server of its own
+  desktop-file-utils appstream       # update-desktop-database, run by cmake --install for "Open with"; tests/install validates
+                                     # the installed pellora.desktop and metainfo with desktop-file-validate and appstreamcli
 )
 case "${1:-}" in
   fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3) ;;

@@ -1,5 +1,6 @@
 #include "core/ItemFile.h"
 
+#include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
 #include <QCoreApplication>
@@ -40,35 +41,35 @@ bool isBlank(QChar c)
 // of fewer or more than four fields (cut short, or a comma inside a text).
 // Keeping the first four fields of a longer line would shift the texts into
 // the wrong places and could send an archive into a folder made of a pattern.
-std::optional<ItemRecord> parseRecord(QStringView line)
+bool parseRecord(QStringView line, ItemFields &record)
 {
-    QString fields[4];
+    QStringView fields[4];
     int count = 0;
     qsizetype i = 0;
     const qsizetype n = line.size();
     for (;;) {
         if (count == 4)
-            return std::nullopt;
+            return false;
         while (i < n && isBlank(line[i]))
             ++i;
         if (i < n && line[i] == kQuote) {
             const qsizetype close = line.indexOf(kQuote, i + 1);
             if (close < 0)
-                return std::nullopt;
-            fields[count++] = line.sliced(i + 1, close - i - 1).toString();
+                return false;
+            fields[count++] = line.sliced(i + 1, close - i - 1);
             i = close + 1;
             while (i < n && isBlank(line[i]))
                 ++i;
             if (i < n && line[i] != kComma)
-                return std::nullopt;
+                return false;
         } else {
             qsizetype end = line.indexOf(kComma, i);
             if (end < 0)
                 end = n;
             const QStringView text = line.sliced(i, end - i);
             if (text.contains(kQuote))
-                return std::nullopt;
-            fields[count++] = text.toString();
+                return false;
+            fields[count++] = text;
             i = end;
         }
         if (i >= n)
@@ -76,8 +77,9 @@ std::optional<ItemRecord> parseRecord(QStringView line)
         ++i; // the comma
     }
     if (count != 4)
-        return std::nullopt;
-    return ItemRecord{ fields[0], fields[1], fields[2], fields[3] };
+        return false;
+    record = { fields[0], fields[1], fields[2], fields[3] };
+    return true;
 }
 
 QString systemMessage(const std::error_code &error)
@@ -87,37 +89,61 @@ QString systemMessage(const std::error_code &error)
 
 } // namespace
 
+ItemFileEncoding visitItemFile(QByteArrayView bytes, const std::function<void(const ItemFields &)> &visit)
+{
+    const ItemFileEncoding encoding
+        = platform::isValidUtf8(bytes) ? ItemFileEncoding::Utf8 : ItemFileEncoding::Cp932;
+    // A Shift_JIS file (from the Windows program) is decoded whole; a UTF-8
+    // one line by line, so that a list of a hundred thousand items never
+    // needs a second copy of itself in memory.
+    const QString legacy = encoding == ItemFileEncoding::Cp932 ? platform::decodeCp932(bytes.toByteArray()) : QString();
+    QString decodedLine;
+    int lineNumber = 0;
+    ItemFields record;
+    auto handle = [&](QStringView line) {
+        ++lineNumber;
+        if (line.trimmed().isEmpty())
+            return;
+        if (parseRecord(line, record))
+            visit(record);
+        else
+            qCWarning(lcItemFile) << "skipping malformed item record on line" << lineNumber;
+    };
+    // Records end with CR LF; a lone LF or CR (a file edited elsewhere) ends
+    // one too. Neither byte occurs inside a UTF-8 or Shift_JIS character.
+    auto lines = [&](auto text, auto &&each) {
+        qsizetype start = 0;
+        const qsizetype size = text.size();
+        while (start < size) {
+            qsizetype end = start;
+            while (end < size && text[end] != u'\r' && text[end] != u'\n')
+                ++end;
+            each(text.sliced(start, end - start));
+            if (end < size && text[end] == u'\r' && end + 1 < size && text[end + 1] == u'\n')
+                ++end;
+            start = end + 1;
+        }
+    };
+    if (encoding == ItemFileEncoding::Cp932) {
+        lines(QStringView(legacy), handle);
+    } else {
+        // A byte-order mark left by a Windows editor is not part of the first title.
+        const QByteArrayView text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
+        lines(text, [&](QByteArrayView line) {
+            decodedLine = QString::fromUtf8(line);
+            handle(decodedLine);
+        });
+    }
+    return encoding;
+}
+
 ItemFileContents parseItemFile(const QByteArray &bytes)
 {
     ItemFileContents contents;
-    contents.encoding = platform::isValidUtf8(bytes) ? ItemFileEncoding::Utf8 : ItemFileEncoding::Cp932;
-    QString text
-        = contents.encoding == ItemFileEncoding::Utf8 ? QString::fromUtf8(bytes) : platform::decodeCp932(bytes);
-    // A byte-order mark left by a Windows editor is not part of the first title.
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-
-    // Records end with CR LF; a lone LF or CR (a file edited elsewhere) ends one too.
-    const QStringView all(text);
-    qsizetype start = 0;
-    int lineNumber = 0;
-    while (start < all.size()) {
-        qsizetype end = start;
-        while (end < all.size() && all[end] != u'\r' && all[end] != u'\n')
-            ++end;
-        const QStringView line = all.sliced(start, end - start);
-        ++lineNumber;
-        if (end < all.size() && all[end] == u'\r' && end + 1 < all.size() && all[end + 1] == u'\n')
-            ++end;
-        start = end + 1;
-
-        if (line.trimmed().isEmpty())
-            continue;
-        if (auto record = parseRecord(line))
-            contents.records.append(std::move(*record));
-        else
-            qCWarning(lcItemFile) << "skipping malformed item record on line" << lineNumber;
-    }
+    contents.records.reserve(bytes.count('\n') + 1);
+    contents.encoding = visitItemFile(QByteArrayView(bytes), [&contents](const ItemFields &f) {
+        contents.records.append({ f.Title.toString(), f.Pattern.toString(), f.Output.toString(), f.Relation.toString() });
+    });
     return contents;
 }
 
@@ -201,7 +227,7 @@ QString itemFilePath(const QString &executableFolder, const QString &dataFolder)
 {
     const QString name = QStringLiteral("ITEM.DAT");
     const QFileInfo folder(executableFolder);
-    if (folder.isDir() && folder.isWritable())
+    if (folder.isDir() && folder.isWritable() && !platform::isInstalledCopy(executableFolder))
         return QDir(executableFolder).filePath(name);
     return QDir(dataFolder).filePath(name);
 }

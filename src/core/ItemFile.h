@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 namespace pellora::core {
@@ -37,6 +39,15 @@ struct ItemFileContents {
 // Parses the bytes of an item file; never fails (see ItemFile.cpp for what is
 // skipped).
 ItemFileContents parseItemFile(const QByteArray &bytes);
+
+// One record's four texts, as views into the decoded file.
+struct ItemFields {
+    QStringView Title, Pattern, Output, Relation;
+};
+
+// Decodes the file's bytes and calls visit for every record that reads
+// completely, in file order, without copying the texts; gives the encoding.
+ItemFileEncoding visitItemFile(QByteArrayView bytes, const std::function<void(const ItemFields &)> &visit);
 
 // The bytes of an item file holding records, in the given encoding. Nothing
 // when the encoding is CP932 and some text has no CP932 form.
@@ -75,8 +86,11 @@ private:
     ItemFileEncoding m_encoding = ItemFileEncoding::Utf8;
 };
 
-// Where ITEM.DAT lives: beside the executable when that folder is writable (a
-// portable copy), otherwise in dataFolder.
+// Where ITEM.DAT lives: beside the executable when that folder is writable and
+// the program is not an installed copy (a portable copy), otherwise in
+// dataFolder. An installed copy is one with <prefix>/share/pellora beside its
+// bin folder (platform::isInstalledCopy): it never writes into bin, even
+// where it could, as when run by root.
 QString itemFilePath(const QString &executableFolder, const QString &dataFolder);
 
 // The same for this process: the executable's folder, else

@@ -8,10 +8,12 @@ namespace {
 
 // Code points of a text. A lone surrogate stays as it is, so it can only be
 // matched by itself or by a wildcard.
-std::u32string codePoints(QStringView text)
+using CodePoints = QVarLengthArray<char32_t, 256>;
+
+CodePoints codePoints(QStringView text)
 {
-    std::u32string out;
-    out.reserve(size_t(text.size()));
+    CodePoints out;
+    out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -39,8 +41,8 @@ bool within(char32_t c, char32_t low, char32_t high)
 FilePattern::FilePattern(QStringView pattern, Qt::CaseSensitivity sensitivity)
     : m_insensitive(sensitivity == Qt::CaseInsensitive)
 {
-    const std::u32string p = codePoints(pattern);
-    const size_t n = p.size();
+    const CodePoints p = codePoints(pattern);
+    const size_t n = size_t(p.size());
     for (size_t i = 0; i < n; ++i) {
         const char32_t c = p[i];
         if (c == U'*') {
@@ -90,7 +92,7 @@ bool FilePattern::listContains(const Token &token, char32_t c) const
 {
     const char32_t folded = m_insensitive ? fold(c) : c;
     for (qsizetype r = token.firstRange; r < token.firstRange + token.rangeCount; ++r) {
-        const Range &range = m_ranges[size_t(r)];
+        const Range &range = m_ranges[r];
         if (within(c, range.low, range.high))
             return true;
         if (!m_insensitive)
@@ -127,22 +129,22 @@ bool FilePattern::matches(QStringView nameText) const
 {
     if (!m_valid)
         return false;
-    const std::u32string name = codePoints(nameText);
+    const CodePoints name = codePoints(nameText);
     // Every token but the star takes exactly one character, so on a mismatch it
     // is enough to let the latest star take one character more and go on from
     // there; earlier stars never need to be revisited. This bounds the work by
     // len(name) x len(pattern).
-    const size_t n = name.size();
-    const size_t m = m_tokens.size();
+    const size_t n = size_t(name.size());
+    const size_t m = size_t(m_tokens.size());
     size_t i = 0;
     size_t j = 0;
     size_t starToken = m; // none yet
     size_t starName = 0;
     while (i < n) {
-        if (j < m && m_tokens[j].kind == Kind::AnyRun) {
+        if (j < m && m_tokens[qsizetype(j)].kind == Kind::AnyRun) {
             starToken = j++;
             starName = i;
-        } else if (j < m && tokenMatches(m_tokens[j], name[i])) {
+        } else if (j < m && tokenMatches(m_tokens[qsizetype(j)], name[i])) {
             ++i;
             ++j;
         } else if (starToken < m) {
@@ -152,7 +154,7 @@ bool FilePattern::matches(QStringView nameText) const
             return false;
         }
     }
-    while (j < m && m_tokens[j].kind == Kind::AnyRun)
+    while (j < m && m_tokens[qsizetype(j)].kind == Kind::AnyRun)
         ++j;
     return j == m;
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringView>
 
-#include <vector>
+#include <QVarLengthArray>
 
 namespace pellora::core {
 
@@ -47,8 +47,10 @@ private:
     bool tokenMatches(const Token &token, char32_t c) const;
     bool listContains(const Token &token, char32_t c) const;
 
-    std::vector<Token> m_tokens;
-    std::vector<Range> m_ranges;
+    // Start-up compiles one pattern per item, up to hundreds of thousands:
+    // typical patterns fit in place, without a heap allocation.
+    QVarLengthArray<Token, 24> m_tokens;
+    QVarLengthArray<Range, 8> m_ranges;
     bool m_insensitive;
     bool m_valid = false;
 };

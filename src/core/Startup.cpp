@@ -6,6 +6,8 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace pellora::core {
 
@@ -16,6 +18,27 @@ QList<ItemRecord> matchingItems(const QString &archiveName, const QList<ItemReco
         if (FilePattern(record.Pattern, Qt::CaseInsensitive).matches(archiveName))
             matches.append(record);
     }
+    return matches;
+}
+
+QList<ItemRecord> matchingItemsInFile(const QString &archiveName, const QString &itemFilePath)
+{
+    QList<ItemRecord> matches;
+    // A folder or a FIFO of that name is no item file (and a FIFO would block).
+    if (!QFileInfo(itemFilePath).isFile())
+        return matches;
+    QFile file(itemFilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return matches;
+    // Mapped rather than read: the file's pages are used where they lie.
+    const qint64 size = file.size();
+    const uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
+    const QByteArray copy = mapped || size == 0 ? QByteArray() : file.readAll();
+    const QByteArrayView bytes = mapped ? QByteArrayView(reinterpret_cast<const char *>(mapped), size) : QByteArrayView(copy);
+    visitItemFile(bytes, [&](const ItemFields &f) {
+        if (FilePattern(f.Pattern, Qt::CaseInsensitive).matches(archiveName))
+            matches.append({ f.Title.toString(), f.Pattern.toString(), f.Output.toString(), f.Relation.toString() });
+    });
     return matches;
 }
 

@@ -12,6 +12,10 @@ class clsItem;
 // The items whose pattern matches an archive's file name, in file order.
 // Start-up compares without regard to case.
 QList<ItemRecord> matchingItems(const QString &archiveName, const QList<ItemRecord> &records);
+// The same straight from an item list file, copying only the records that
+// match: start-up reads lists of a hundred thousand items this way. A missing
+// or unreadable file has no items.
+QList<ItemRecord> matchingItemsInFile(const QString &archiveName, const QString &itemFilePath);
 
 // The folder proposed for an archive that matches no item: the archive's own
 // folder when "DefaultArchiveFolder" is set, else "DefaultMeltFolder" as

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <sys/stat.h>
@@ -39,6 +40,31 @@ QString ToLongPath(const QString &path)
 }
 
 QString executableFolder() { return withTrailingSeparator(QCoreApplication::applicationDirPath()); }
+
+bool isInstalledCopy(const QString &executableFolder)
+{
+    return QFileInfo(installedDataFolder(executableFolder)).isDir();
+}
+
+QString installedDataFolder(const QString &executableFolder)
+{
+    const QString share = QStringLiteral("../share/pellora");
+    return withTrailingSeparator(QDir::cleanPath(withTrailingSeparator(executableFolder) + share));
+}
+
+QString helpFolder(const QString &executableFolder)
+{
+    const QString contents = QStringLiteral("index.html");
+    const QString beside = withTrailingSeparator(executableFolder) + QStringLiteral("help/");
+    if (QFileInfo(beside + contents).isFile())
+        return beside;
+    const QString installed = installedDataFolder(executableFolder) + QStringLiteral("help/");
+    if (QFileInfo(installed + contents).isFile())
+        return installed;
+    return beside;
+}
+
+QString helpFolder() { return helpFolder(executableFolder()); }
 
 QString temporaryFolder() { return withTrailingSeparator(QDir::tempPath()); }
 

@@ -47,7 +47,7 @@ std::optional<QByteArray> convert(
 
 } // namespace
 
-bool isValidUtf8(const QByteArray &bytes)
+bool isValidUtf8(QByteArrayView bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype n = bytes.size();

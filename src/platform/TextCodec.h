@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
 namespace pellora::platform {
 
-bool isValidUtf8(const QByteArray &bytes);
+bool isValidUtf8(QByteArrayView bytes);
 
 // Decodes text written by the Windows program: Shift_JIS as Windows has it
 // (CP932, with its NEC and IBM extensions). Bytes that do not decode become U+FFFD.

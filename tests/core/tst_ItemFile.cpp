@@ -297,11 +297,13 @@ void tst_ItemFile::firstSaveCreatesTheDataFolder()
 
 void tst_ItemFile::fileLivesBesideTheExecutableOnlyWhenThatFolderIsWritable_data()
 {
-    QTest::addColumn<QString>("executableFolder"); // "missing", "writable" or "read-only"
+    QTest::addColumn<QString>("executableFolder"); // "missing", "writable", "read-only" or "installed"
     QTest::addColumn<bool>("besideExecutable");
     QTest::newRow("a writable executable folder keeps the file beside the program") << u"writable"_s << true;
     QTest::newRow("a missing executable folder sends the file to the data folder") << u"missing"_s << false;
     QTest::newRow("a read-only executable folder sends the file to the data folder") << u"read-only"_s << false;
+    QTest::newRow("an installed copy sends the file to the data folder even when bin is writable")
+        << u"installed"_s << false;
 }
 
 void tst_ItemFile::fileLivesBesideTheExecutableOnlyWhenThatFolderIsWritable()
@@ -317,6 +319,9 @@ void tst_ItemFile::fileLivesBesideTheExecutableOnlyWhenThatFolderIsWritable()
         QVERIFY(QDir().mkpath(bin));
     if (executableFolder == u"read-only"_s)
         QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner));
+    // What `cmake --install` makes beside bin.
+    if (executableFolder == u"installed"_s)
+        QVERIFY(QDir().mkpath(dir.filePath(u"share/pellora/help"_s)));
     const QString chosen = core::itemFilePath(bin, data);
     QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(chosen, (besideExecutable ? bin : data) + u"/ITEM.DAT"_s);

@@ -17,7 +17,7 @@ class QToolButton;
 namespace pellora::platform {
 
 // Context numbers of the help topics. A window asks for its own topic with
-//   shell().showHelp(executableFolder() + u"help/index.html", Shell::Help::Context, number)
+//   shell().showHelp(helpFolder() + u"index.html", Shell::Help::Context, number)
 // and the help folder's keywords.json maps the number to a page, as the
 // [MAP] section of a Windows help project did. The numbers are fixed; the
 // pages behind them may be renamed in keywords.json alone.

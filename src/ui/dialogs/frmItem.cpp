@@ -7,6 +7,7 @@
 #include "platform/Shell.h"
 #include "platform/gui/Twips.h"
 #include "ui/main/frmMain.h"
+#include "ui/select/frmSelect.h"
 
 #include <QAction>
 #include <QApplication>
@@ -147,7 +148,7 @@ frmItem::frmItem(QWidget *parent)
 
 void frmItem::Form_Load()
 {
-    m_helpFile = platform::executableFolder() + QStringLiteral("help/index.html");
+    m_helpFile = platform::helpFolder() + QStringLiteral("index.html");
 }
 
 bool frmItem::event(QEvent *event)
@@ -318,9 +319,9 @@ void frmItem::cmdFolder_Click()
 
 void frmItem::cmdRelation_Click()
 {
-    // The related-file chooser is not part of the program yet. Once it is,
-    // it opens here modally, reads this editor's fields and flags and writes
-    // the chosen file into txtRelation; until then the button does nothing.
+    // The chooser reads this editor's folder and the flags, and writes the
+    // chosen file into txtRelation before it unloads.
+    platform::formInstance<frmSelect>().Show(platform::vbModal);
 }
 
 void frmItem::cmdHelp_Click()
@@ -336,8 +337,9 @@ void frmItem::Form_Unload(bool & /*cancel*/)
     txtRelation->clear();
     txtFolder->clear();
     core::gblnAddMode = false;
-    // The related-file chooser would be unloaded here as well; it is not part
-    // of the program yet.
+    // The chooser reads and writes this editor's boxes: it cannot outlive it.
+    if (platform::formIsLoaded<frmSelect>())
+        platform::formInstance<frmSelect>().Unload();
 
     // A main window that is not shown served only as the item store of the
     // unmatched-archive road: unloading it writes ITEM.DAT and lets the

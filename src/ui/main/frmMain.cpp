@@ -80,8 +80,8 @@ frmMain::frmMain(QWidget *parent)
 
 void frmMain::Form_Load()
 {
-    // 1. The help beside the executable.
-    m_helpFile = platform::executableFolder() + QStringLiteral("help/index.html");
+    // 1. The help: beside the executable, else the installed copy's.
+    m_helpFile = platform::helpFolder() + QStringLiteral("index.html");
     // 2.-5. Placement, columns, list look, bars.
     applyPlacement();
     const int widths[kColumns] = {readNumber(setting(u"Column1Width")), readNumber(setting(u"Column2Width")),

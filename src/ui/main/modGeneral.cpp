@@ -32,8 +32,7 @@ void Main(const QStringList &arguments)
         return;
     }
 
-    core::ItemFile itemFile(core::itemFilePath());
-    const QList<core::ItemRecord> candidates = core::matchingItems(CurrentItem->Name(), itemFile.read().records);
+    const QList<core::ItemRecord> candidates = core::matchingItemsInFile(CurrentItem->Name(), core::itemFilePath());
 
     if (candidates.size() == 1) {
         CurrentItem->setOutput(candidates.first().Output);

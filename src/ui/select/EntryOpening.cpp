@@ -1,0 +1,89 @@
+#include "ui/select/EntryOpening.h"
+
+#include "core/clsItem.h"
+#include "core/modRegistry.h"
+#include "platform/Paths.h"
+#include "platform/Shell.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace pellora::ui {
+
+using platform::kPathSeparator;
+
+QString MakeTempFolder()
+{
+    // QTemporaryDir creates the folder atomically with owner-only rights
+    // and fails rather than reuse an existing name. A fixed shared name
+    // could be made beforehand by another user, who would then see or
+    // replace what is opened from it.
+    QTemporaryDir dir(platform::temporaryFolder() + QString::fromUtf16(kTempFolderPrefix) + QStringLiteral("-XXXXXX"));
+    if (!dir.isValid())
+        return {};
+    // The chooser removes it when it closes, not this object.
+    dir.setAutoRemove(false);
+    return platform::withTrailingSeparator(dir.path());
+}
+
+void OpenArchiveEntry(core::clsItem &archive, const QString &entry, QString &tempFolder)
+{
+    if (entry.isEmpty())
+        return;
+    if (tempFolder.isEmpty())
+        tempFolder = MakeTempFolder();
+    if (tempFolder.isEmpty())
+        return;
+    const QString file = tempFolder + entry;
+    // An entry opened before while the chooser is open is there already.
+    if (!QFileInfo::exists(file))
+        archive.Melt(entry, tempFolder, core::kMissing);
+    // A help file reads its contents from the file beside it; it comes along
+    // every time, whether or not the archive has one.
+    if (entry.right(4).toLower() == u".hlp")
+        archive.Melt(entry.left(entry.lastIndexOf(u'.')) + QStringLiteral(".cnt"), tempFolder, core::kMissing);
+    OpenForALook(file, tempFolder.chopped(1));
+}
+
+void OpenFolderEntry(const QString &folderText, const QString &entry)
+{
+    if (entry.isEmpty())
+        return;
+    OpenForALook(platform::withTrailingSeparator(folderText) + entry, folderText);
+}
+
+void OpenForALook(const QString &file, const QString &workingFolder)
+{
+    if (platform::shell().openDocument(file, workingFolder) != platform::kShellExecuteNoAssoc)
+        return;
+    const QString viewer = core::readText(core::setting(u"DefaultFileViewer"));
+    if (viewer.trimmed().isEmpty()) {
+        platform::shell().showTextViewer(file);
+        return;
+    }
+    // The file is one argument even when its path holds blanks: only the
+    // viewer's own command line is split.
+    QStringList words = QProcess::splitCommand(viewer);
+    const QString program = words.takeFirst();
+    QString error;
+    // A viewer that cannot be started is said so, as every start is here: a
+    // configured Windows viewer does not exist on this system.
+    if (!platform::shell().startProgram(program, words << file, &error))
+        platform::shell().messageBox(error, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+}
+
+void RemoveTempFolder(QString &tempFolder)
+{
+    if (tempFolder.isEmpty())
+        return;
+    const QString folder = tempFolder.chopped(1);
+    tempFolder.clear();
+    const QFileInfo info(folder);
+    // Only the folder this chooser made: never through a link put in its place.
+    if (info.isDir() && !info.isSymLink())
+        QDir(folder).removeRecursively();
+}
+
+} // namespace pellora::ui

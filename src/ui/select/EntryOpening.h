@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace pellora::core {
+class clsItem;
+}
+
+namespace pellora::ui {
+
+// The start of the name of every folder that holds archive entries opened
+// for a look.
+inline constexpr auto kTempFolderPrefix = u"~meltmp";
+
+// Makes a new folder for opened archive entries under the temporary path:
+// readable by the user alone, with a name no one can know beforehand
+// (~meltmp- and random characters), so nobody can prepare it or plant files
+// in it. With a trailing separator; "" when it could not be made.
+QString MakeTempFolder();
+
+// Extracts one archive entry (its path inside the archive, relative path
+// form) into tempFolder, unless it is there already, and opens it. A help
+// file (".hlp") brings its contents file (".cnt") along. tempFolder is made
+// on first use; it stays "" when that fails, and nothing is extracted then.
+void OpenArchiveEntry(core::clsItem &archive, const QString &entry, QString &tempFolder);
+
+// Opens a file below the item's folder: folderText is the folder as typed
+// (with or without its trailing separator), entry the row's relative path.
+void OpenFolderEntry(const QString &folderText, const QString &entry);
+
+// Opens a file with its application, or in the viewer when none is
+// associated: the configured viewer command, or the program's own viewer.
+void OpenForALook(const QString &file, const QString &workingFolder);
+
+// Deletes tempFolder with everything in it (links inside are removed, not
+// followed) and sets it back to "". Failures are ignored.
+void RemoveTempFolder(QString &tempFolder);
+
+} // namespace pellora::ui
