@@ -67,6 +67,7 @@ frmMain::frmMain(QWidget *parent)
     lvwMain->viewport()->setMouseTracking(true);
     lvwMain->viewport()->installEventFilter(this);
     lvwMain->installEventFilter(this);
+    enableDrops();
     connect(lvwMain->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { lvwMain_ColumnClick(section + 1); });
     setCentralWidget(lvwMain);

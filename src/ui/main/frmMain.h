@@ -51,6 +51,18 @@ public:
     // The help's main page, set at load.
     QString helpFile() const { return m_helpFile; }
 
+    // Dropping a file on the list: the pattern proposed for it, its name with
+    // the digits before the extension replaced by "*" ("unzip540.zip" gives
+    // "unzip*.zip").
+    static QString PatternFromFileName(const QString &path);
+
+    // Restoring: the folder whose archives are offered for the selected row
+    // (empty without one), and the re-extraction of one of them.
+    QString RestoreFolder() const;
+    void RestoreArchive(const QString &name);
+    void mnuItemRestoreList_Click(int index);
+    void mnuPopupRestoreList_Click(int index);
+
 protected:
     void Form_Load() override;
     void Form_QueryUnload(bool &cancel) override;
@@ -90,6 +102,18 @@ private:
     void ShowAbout();
     void updateExplorerEntry(QAction *entry);
     void rebuildRestoreList(QMenu *list);
+    void ClearItemRestoreList();
+    void ClearPopupRestoreList();
+    void FillItemRestoreList(const QString &folder);
+    void FillPopupRestoreList(const QString &folder);
+    void clearRestoreList(QMenu *list);
+    void fillRestoreList(QMenu *list, const QString &folder);
+    void restoreListClick(QMenu *list, int index);
+
+    void enableDrops();
+    // The drag and drop events of the list's viewport; true when handled.
+    bool lvwMain_OLEDrag(QEvent *event);
+    void dropFile(const QString &path);
     void showPopup(const QPoint &globalPosition, QAction *defaultEntry);
 
     QString m_helpFile;

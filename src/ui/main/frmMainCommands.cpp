@@ -8,6 +8,7 @@
 #include "platform/gui/Icons.h"
 #include "ui/dialogs/frmAbout.h"
 #include "ui/dialogs/frmItem.h"
+#include "ui/options/frmOption.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -123,10 +124,8 @@ void frmMain::buildMenus()
     rebuildRestoreList(mnuItemRestore);
     rebuildRestoreList(mnuPopupRestore);
 
-    // The options dialog comes with its own window; until then its commands
-    // stay unavailable rather than doing nothing.
     for (QAction *a : { mnuViewOption, tlbOption })
-        a->setEnabled(false);
+        a->setEnabled(true);
 
     connect(mnuFileDeleteRegistry, &QAction::triggered, this, &frmMain::mnuFileDeleteRegistry_Click);
     connect(mnuFileExit, &QAction::triggered, this, [this] { Unload(); });
@@ -193,15 +192,6 @@ void frmMain::updateExplorerEntry(QAction *entry)
     entry->setEnabled(QFileInfo::exists(rowTexts(row).at(2)));
 }
 
-void frmMain::rebuildRestoreList(QMenu *list)
-{
-    // Restoring from kept archives fills this list; its first entry stands
-    // for "nothing to restore".
-    list->clear();
-    QAction *none = list->addAction(QStringLiteral("(なし)"));
-    none->setEnabled(false);
-}
-
 void frmMain::mnuItem_Click()
 {
     const bool empty = lvwMain->rowCount() == 0;
@@ -232,6 +222,8 @@ void frmMain::showPopup(const QPoint &globalPosition, QAction *defaultEntry)
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == lvwMain->viewport()) {
+        if (lvwMain_OLEDrag(event))
+            return true;
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
             auto *mouse = static_cast<QMouseEvent *>(event);
@@ -413,7 +405,7 @@ void frmMain::EditItem()
 
 void frmMain::ShowOptions()
 {
-    // The options dialog is not part of the program yet; the command is disabled.
+    platform::formInstance<frmOption>().Show(platform::vbModal);
 }
 
 void frmMain::ShowAbout() { platform::formInstance<frmAbout>().Show(platform::vbModal); }

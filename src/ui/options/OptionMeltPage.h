@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+
+namespace pellora::ui {
+
+// The second page: what happens around an extraction.
+class OptionMeltPage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit OptionMeltPage(QWidget *parent = nullptr);
+
+    QGroupBox *fraMeltOption;
+    QCheckBox *chkRunExplorer;
+    QCheckBox *chkIgnoreTimeStamp;
+    QCheckBox *chkIgnoreDamagedHeader;
+};
+
+} // namespace pellora::ui
