@@ -23,7 +23,12 @@ void reportStartFailure(const QString &error)
 
 void clsItem::DisposeArchive()
 {
-    QString destination = readText(setting(u"ArchiveOperationFolder")) + Name();
+    // A keeping folder written without its separator (by hand, or by an older
+    // version) is still that folder, not a prefix of the archive's new name.
+    QString keeping = readText(setting(u"ArchiveOperationFolder"));
+    if (!keeping.isEmpty() && !keeping.endsWith(platform::kPathSeparator))
+        keeping += platform::kPathSeparator;
+    QString destination = keeping + Name();
     if (readYesNo(setting(u"ArchiveOperationTargetFolder")))
         destination = m_output + Name();
     // Nowhere to go, or already there (exact comparison: a folder differing

@@ -222,6 +222,8 @@ void tst_Melt::disposesOfTheArchiveAsConfigured_data()
     QTest::newRow("1 recycles") << 1 << "/keep/" << false << "/Tool/" << "trash|/dl/foo.lzh";
     QTest::newRow("2 moves to the keeping folder") << 2 << "/keep/" << false << "/Tool/" << "move|/dl/foo.lzh|/keep/foo.lzh";
     QTest::newRow("3 copies into the target folder") << 3 << "/keep/" << true << "/Tool/" << "copy|/dl/foo.lzh|/Tool/foo.lzh";
+    QTest::newRow("a keeping folder stored without its separator is still the folder")
+        << 2 << "/keep" << false << "/Tool/" << "move|/dl/foo.lzh|/keep/foo.lzh";
     QTest::newRow("a value outside 1 to 3 does nothing") << 7 << "/keep/" << false << "/Tool/" << "";
     QTest::newRow("1 with no folder and the target choice off does not recycle") << 1 << "" << false << "/Tool/" << "";
     QTest::newRow("2 does nothing when the archive already lies in the target") << 2 << "" << true << "/dl/" << "";
