@@ -2,6 +2,7 @@
 
 #include "core/Pattern.h"
 #include "core/clsItem.h"
+#include "platform/gui/Placement.h"
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
 #include "platform/Shell.h"
@@ -10,14 +11,11 @@
 #include "ui/select/frmSelect.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QWindow>
 
 namespace pellora::ui {
 
@@ -176,21 +174,7 @@ void frmItem::centreOnOwner()
     // unmatched-archive dialog. That dialog unloads right after handing over,
     // so it must not become the Qt parent (its deletion would take the editor
     // with it); it is only the window to centre on and to stay above.
-    QWidget *owner = QApplication::activeWindow();
-    if (owner == this || (owner && !owner->isVisible()))
-        owner = nullptr;
-    QRect area;
-    if (owner)
-        area = owner->frameGeometry();
-    else if (const QScreen *screen = QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    if (area.isValid()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
-    }
-    if (owner && windowHandle() && owner->windowHandle())
-        windowHandle()->setTransientParent(owner->windowHandle());
+    platform::centreOnOwner(this, platform::activeOwner(this));
 }
 
 void frmItem::Form_Activate()

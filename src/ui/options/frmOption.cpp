@@ -2,6 +2,7 @@
 
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/gui/Placement.h"
 #include "platform/Shell.h"
 #include "ui/main/frmMain.h"
 #include "ui/options/OptionDisplayPage.h"
@@ -11,18 +12,14 @@
 #include "ui/options/OptionMeltPage.h"
 #include "ui/options/OptionOtherPage.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTabBar>
 #include <QTableWidget>
-#include <QWindow>
 
 #include <algorithm>
 
@@ -281,27 +278,12 @@ void frmOption::showEvent(QShowEvent *event)
 
 void frmOption::centreOnOwner()
 {
-    // The owner is the main window that opened the dialog; it is not the Qt
-    // parent, only the window to centre on and to stay above.
     // The main window opens the dialog; without one (or while it is hidden)
     // the active window stands in, and else the screen.
     QWidget *owner = platform::formIsLoaded<frmMain>() ? &platform::formInstance<frmMain>() : nullptr;
     if (!owner || !owner->isVisible())
-        owner = QApplication::activeWindow();
-    if (owner == this || (owner && !owner->isVisible()))
-        owner = nullptr;
-    QRect area;
-    if (owner)
-        area = owner->frameGeometry();
-    else if (const QScreen *screen = QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    if (area.isValid()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
-    }
-    if (owner && windowHandle() && owner->windowHandle())
-        windowHandle()->setTransientParent(owner->windowHandle());
+        owner = platform::activeOwner(this);
+    platform::centreOnOwner(this, owner);
 }
 
 } // namespace pellora::ui

@@ -2,6 +2,7 @@
 
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 #include "ui/dialogs/frmItem.h"
 #include "ui/main/frmMain.h"
@@ -15,10 +16,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
-#include <QWindow>
 
 #include <functional>
 
@@ -236,21 +235,7 @@ void frmSelect::centreOnOwner()
 {
     // The owner is the item editor that opened the chooser; it is only the
     // window to centre on and to stay above, not the Qt parent.
-    QWidget *owner = QApplication::activeWindow();
-    if (owner == this || (owner && !owner->isVisible()))
-        owner = nullptr;
-    QRect area;
-    if (owner)
-        area = owner->frameGeometry();
-    else if (const QScreen *screen = QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    if (area.isValid()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
-    }
-    if (owner && windowHandle() && owner->windowHandle())
-        windowHandle()->setTransientParent(owner->windowHandle());
+    platform::centreOnOwner(this, platform::activeOwner(this));
 }
 
 void frmSelect::resizeEvent(QResizeEvent *event)
