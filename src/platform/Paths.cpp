@@ -15,7 +15,9 @@ namespace pellora::platform {
 QString ToLongPath(const QString &path)
 {
     const QString s = path.trimmed();
-    if (s.isEmpty())
+    // No file name holds a NUL: the system would look up the name cut short
+    // there and answer for a different file.
+    if (s.isEmpty() || s.contains(QChar(0)))
         return {};
     const QString absolute = s.startsWith(kPathSeparator) ? s : QDir::currentPath() + kPathSeparator + s;
     QStringList parts;

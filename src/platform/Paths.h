@@ -8,7 +8,7 @@ namespace pellora::platform {
 // trimmed, made absolute against the current folder, "." and ".." resolved,
 // every component checked to exist (links are not followed), without a
 // trailing separator except for the root itself. Empty when a component
-// does not exist or the text is empty.
+// does not exist, the text holds a NUL or the text is empty.
 QString ToLongPath(const QString &path);
 
 // The folder of the running executable, with a trailing separator.

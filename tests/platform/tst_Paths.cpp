@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +19,8 @@ private Q_SLOTS:
     void helpIsFoundBesideTheProgramFirstThenInTheInstalledShare_data();
     void helpIsFoundBesideTheProgramFirstThenInTheInstalledShare();
     void installedDataFolderResolvesTheParentFolder();
+    void longPathNamesOnlyWhatExists_data();
+    void longPathNamesOnlyWhatExists();
 };
 
 void tst_Paths::installedCopyIsMarkedByShareBesideBin_data()
@@ -80,6 +83,43 @@ void tst_Paths::installedDataFolderResolvesTheParentFolder()
 {
     QCOMPARE(platform::installedDataFolder(u"/usr/local/bin"_s), u"/usr/local/share/pellora/"_s);
     QCOMPARE(platform::installedDataFolder(u"/home/u/.local/bin/"_s), u"/home/u/.local/share/pellora/"_s);
+}
+
+// Texts as the command line gives them, from the current folder <root>/a/b
+// of a tree holding a/b/c/deep.zip, a/file.lzh and a link a/up -> "..".
+// "<root>" in the expected long form stands for the tree's root.
+void tst_Paths::longPathNamesOnlyWhatExists_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a relative name is made absolute") << u"c/deep.zip"_s << u"<root>/a/b/c/deep.zip"_s;
+    QTest::newRow("blanks around the text are trimmed") << u"  ../file.lzh \t"_s << u"<root>/a/file.lzh"_s;
+    QTest::newRow("dots are resolved and empty components dropped")
+        << u"..//../a/./b/c/"_s << u"<root>/a/b/c"_s;
+    QTest::newRow("a link is a name that exists and is not followed") << u"../up"_s << u"<root>/a/up"_s;
+    QTest::newRow("a missing component gives nothing") << u"../missing/file.lzh"_s << QString();
+    QTest::newRow("an empty text gives nothing") << u" "_s << QString();
+    // A fuzz find: the NUL cut the looked-up name to "<root>/a/.", which
+    // exists, and the text came back as a long path of a file that is not there.
+    QTest::newRow("a NUL inside a component gives nothing") << u"..//../a/.\0b"_s << QString();
+    QTest::newRow("a NUL after an existing name gives nothing") << u"../file.lzh\0.exe"_s << QString();
+}
+
+void tst_Paths::longPathNamesOnlyWhatExists()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString root = QDir(dir.path()).canonicalPath();
+    QVERIFY(QDir(root).mkpath(u"a/b/c"_s));
+    test::writeFile(root + u"/a/b/c/deep.zip"_s, "");
+    test::writeFile(root + u"/a/file.lzh"_s, "");
+    QVERIFY(QFile::link(u".."_s, root + u"/a/up"_s));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root + u"/a/b"_s));
+    const QString result = platform::ToLongPath(text);
+    QDir::setCurrent(previous);
+    QCOMPARE(result, expected.replace(u"<root>"_s, root));
 }
 
 QTEST_GUILESS_MAIN(tst_Paths)
