@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh            build, run and test
 #   scripts/install-deps.sh fixtures   also the archivers that remake tests/data
 #   scripts/install-deps.sh bench      also the archivers and bsdtar for bench/
+#   scripts/install-deps.sh fuzz       also clang and its libFuzzer and sanitizer runtimes for bench/fuzz/run.sh
 set -euo pipefail
 
 pkgs=(
@@ -21,8 +22,9 @@ pkgs=(
 case "${1:-}" in
   fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3) ;;
   bench) pkgs+=(jlha-utils zip gcab libarchive-tools python3) ;;
+  fuzz) pkgs+=(clang-14 libclang-rt-14-dev) ;;
   "") ;;
-  *) echo "usage: $0 [fixtures|bench]" >&2; exit 2 ;;
+  *) echo "usage: $0 [fixtures|bench|fuzz]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
-# Builds Pellora and runs every test (headless; the tests set up their own display).
+# Builds Pellora and runs every test (headless; the tests set up their own display),
+# then builds everything again with AddressSanitizer and UndefinedBehaviorSanitizer
+# in build-asan/ and runs the whole suite once more under them.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
 cd "$root/build"
+ctest --output-on-failure -j "$(nproc)"
+
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DBUILD_TESTING=ON -DPELLORA_SANITIZE=ON >/dev/null
+cmake --build "$root/build-asan"
+# Qt, fontconfig and the other system libraries are not built with the
+# sanitizers; tests/sanitizer/lsan.supp names the leak reports that are theirs.
+supp="$root/tests/sanitizer"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+cd "$root/build-asan"
 ctest --output-on-failure -j "$(nproc)"

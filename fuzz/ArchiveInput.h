@@ -1,0 +1,58 @@
+#pragma once
+
+// The listing and extraction targets take the same input: one byte that
+// chooses the library (and options), then the bytes of the archive, which
+// the libraries read from a file like any downloaded archive.
+
+#include "FuzzSupport.h"
+
+#include "platform/archiver/ArchiveFormat.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pellora::fuzz {
+
+inline arc::ArchiveFormat formatOf(uint8_t choice)
+{
+    switch (choice % 3) {
+    case 0:
+        return arc::ArchiveFormat::Lzh;
+    case 1:
+        return arc::ArchiveFormat::Zip;
+    default:
+        return arc::ArchiveFormat::Cab;
+    }
+}
+
+// A folder of this process's own under the temporary folder, removed at exit.
+inline const QTemporaryDir &scratch()
+{
+    static const QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/pellora-fuzz-XXXXXX"));
+    if (!dir.isValid())
+        fail("cannot make a temporary folder");
+    return dir;
+}
+
+// Replaces the archive file's contents with bytes; gives its path.
+inline QString writeArchive(const uint8_t *data, size_t size)
+{
+    static const QString path = scratch().filePath(QStringLiteral("input.bin"));
+    static const QByteArray native = QDir::toNativeSeparators(path).toLocal8Bit();
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    check(fd >= 0, "cannot write the archive file");
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        check(n > 0, "cannot write the archive file");
+        data += n;
+        size -= size_t(n);
+    }
+    ::close(fd);
+    return path;
+}
+
+} // namespace pellora::fuzz
