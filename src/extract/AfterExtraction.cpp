@@ -3,6 +3,7 @@
 
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
@@ -26,8 +27,8 @@ void clsItem::DisposeArchive()
     // A keeping folder written without its separator (by hand, or by an older
     // version) is still that folder, not a prefix of the archive's new name.
     QString keeping = readText(setting(u"ArchiveOperationFolder"));
-    if (!keeping.isEmpty() && !keeping.endsWith(platform::kPathSeparator))
-        keeping += platform::kPathSeparator;
+    if (!keeping.isEmpty())
+        keeping = platform::withTrailingSeparator(keeping);
     QString destination = keeping + Name();
     if (readYesNo(setting(u"ArchiveOperationTargetFolder")))
         destination = m_output + Name();

@@ -2,10 +2,10 @@
 
 #include "core/Pattern.h"
 #include "core/clsItem.h"
-#include "platform/gui/Placement.h"
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
 #include "platform/Shell.h"
+#include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 #include "ui/main/frmMain.h"
 #include "ui/select/frmSelect.h"

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/gui/Twips.h"
+#include "ui/dialogs/ArchiveOperationButtons.h"
 #include "ui/dialogs/frmItem.h"
 
 #include <QButtonGroup>
@@ -31,19 +32,12 @@
 namespace pellora::ui {
 
 using platform::kPathSeparator;
+using platform::place;
 using platform::twips;
 
 namespace {
 
 const QString kTitle = QStringLiteral("Pellora");
-
-// Places a control by its design rectangle in twips; a height of 0 keeps the
-// control's own height, so texts in the Japanese font are never clipped.
-void place(QWidget *control, int left, int top, int width, int height = 0)
-{
-    control->setGeometry(
-        twips(left), twips(top), twips(width), height > 0 ? twips(height) : control->sizeHint().height());
-}
 
 QString withoutDigitsAtEnd(const QString &text)
 {
@@ -90,12 +84,7 @@ frmMelt::frmMelt(QWidget *parent)
     , frmMeltOption(new QGroupBox(QStringLiteral("オプション"), this))
     , chkRunExplorer(new QCheckBox(QStringLiteral("解凍後にエクスプローラを自動起動する(&E)"), frmMeltOption))
     , fraArchiveOperation(new QGroupBox(QStringLiteral("解凍後の圧縮ファイル処理"), this))
-    , optArchiveOperation{
-          new QRadioButton(QStringLiteral("何もしない(&N)"), fraArchiveOperation),
-          new QRadioButton(QStringLiteral("ゴミ箱に移動(&D)"), fraArchiveOperation),
-          new QRadioButton(QStringLiteral("指定のフォルダに移動(&M)"), fraArchiveOperation),
-          new QRadioButton(QStringLiteral("指定のフォルダにコピー(&C)"), fraArchiveOperation),
-      }
+    , optArchiveOperation(makeArchiveOperationButtons(fraArchiveOperation))
     , m_folders(new QFileSystemModel(this))
 {
     setObjectName(QStringLiteral("frmMelt"));
@@ -142,14 +131,7 @@ frmMelt::frmMelt(QWidget *parent)
 
     fraArchiveOperation->setObjectName(QStringLiteral("fraArchiveOperation"));
     place(fraArchiveOperation, 180, 2040, 4275, 1515);
-    // One group, so exactly one button is on and arrow keys move between them.
-    auto *operations = new QButtonGroup(this);
-    for (int index = 0; index < int(optArchiveOperation.size()); ++index) {
-        QRadioButton *option = optArchiveOperation[index];
-        option->setObjectName(QStringLiteral("optArchiveOperation%1").arg(index));
-        place(option, 240, 300 + index * 285, 3900);
-        operations->addButton(option, index);
-    }
+    arrangeArchiveOperationButtons(optArchiveOperation, new QButtonGroup(this), 240, 3900);
 
     setTabOrder(txtTargetFolder, drvMelt);
     setTabOrder(drvMelt, dirMelt);
@@ -243,12 +225,7 @@ void frmMelt::Form_Load()
     setWindowTitle(QStringLiteral("Pellora - ") + name + QStringLiteral(" の解凍"));
 
     chkRunExplorer->setChecked(core::readYesNo(core::setting(u"RunExplorer")));
-    // A value no button stands for (a hand-edited file) selects the first, so
-    // that one is always on and extracting stores a valid choice.
-    int operation = core::readNumber(core::setting(u"ArchiveOperation"));
-    if (operation < 0 || operation >= int(optArchiveOperation.size()))
-        operation = 0;
-    optArchiveOperation[operation]->setChecked(true);
+    optArchiveOperation[storedArchiveOperation()]->setChecked(true);
 
     selectVolume(volumeRoot(output));
 

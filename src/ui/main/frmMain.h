@@ -102,10 +102,6 @@ private:
     void ShowAbout();
     void updateExplorerEntry(QAction *entry);
     void rebuildRestoreList(QMenu *list);
-    void ClearItemRestoreList();
-    void ClearPopupRestoreList();
-    void FillItemRestoreList(const QString &folder);
-    void FillPopupRestoreList(const QString &folder);
     void clearRestoreList(QMenu *list);
     void fillRestoreList(QMenu *list, const QString &folder);
     void restoreListClick(QMenu *list, int index);

@@ -7,6 +7,7 @@
 #include "core/modRegistry.h"
 #include "platform/Shell.h"
 #include "ui/dialogs/frmItem.h"
+#include "ui/dialogs/frmMelt.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -102,18 +103,8 @@ void frmMain::dropFile(const QString &path)
 
 QString frmMain::PatternFromFileName(const QString &path)
 {
-    const QString name = path.mid(path.lastIndexOf(platform::kPathSeparator) + 1);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    QString base = dot < 0 ? name : name.left(dot);
-    const QString extension = dot < 0 ? QString() : name.mid(dot);
-    // Only the digits that follow something else go: a name of digits alone
-    // ("2003.zip") keeps them, or the pattern would catch every archive.
-    qsizetype end = base.size();
-    while (end > 0 && base.at(end - 1) >= u'0' && base.at(end - 1) <= u'9')
-        --end;
-    if (end > 0)
-        base.truncate(end);
-    return base + u'*' + extension;
+    // The same proposal as for an archive that matched no item.
+    return frmMelt::NewItemPattern(path.mid(path.lastIndexOf(platform::kPathSeparator) + 1));
 }
 
 } // namespace pellora::ui

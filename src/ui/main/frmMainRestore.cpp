@@ -6,6 +6,7 @@
 #include "core/Pattern.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
 
 #include <QDir>
@@ -17,11 +18,6 @@
 namespace pellora::ui {
 
 namespace {
-
-QString withSeparator(const QString &folder)
-{
-    return folder.endsWith(platform::kPathSeparator) ? folder : folder + platform::kPathSeparator;
-}
 
 // Every name in folder except "." and "..", in the order the system gives
 // them (no sorting): hidden entries and folders included. Empty when the
@@ -72,11 +68,6 @@ void frmMain::rebuildRestoreList(QMenu *list)
         fillRestoreList(list, RestoreFolder());
 }
 
-void frmMain::ClearItemRestoreList() { clearRestoreList(mnuItemRestore); }
-void frmMain::ClearPopupRestoreList() { clearRestoreList(mnuPopupRestore); }
-void frmMain::FillItemRestoreList(const QString &folder) { fillRestoreList(mnuItemRestore, folder); }
-void frmMain::FillPopupRestoreList(const QString &folder) { fillRestoreList(mnuPopupRestore, folder); }
-
 void frmMain::clearRestoreList(QMenu *list)
 {
     const QList<QAction *> entries = list->actions();
@@ -103,7 +94,7 @@ void frmMain::fillRestoreList(QMenu *list, const QString &folder)
     // start-up.
     const core::FilePattern pattern(rowTexts(row).at(1), Qt::CaseSensitive);
     int index = list->actions().size();
-    for (const QString &name : namesInFolder(withSeparator(folder))) {
+    for (const QString &name : namesInFolder(platform::withTrailingSeparator(folder))) {
         if (!pattern.matches(name))
             continue;
         // A menu text would turn "&" into an accelerator: the entry shows the
@@ -146,7 +137,7 @@ void frmMain::RestoreArchive(const QString &name)
     const int row = selectedRow();
     if (row < 0)
         return;
-    const QString folder = withSeparator(RestoreFolder());
+    const QString folder = platform::withTrailingSeparator(RestoreFolder());
     const QString target = rowTexts(row).at(2);
     // The archive comes from the keeping place, never from the command line.
     core::CurrentItem = std::make_shared<core::clsItem>(QStringList{});

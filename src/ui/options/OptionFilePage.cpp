@@ -1,6 +1,7 @@
 #include "ui/options/OptionFilePage.h"
 
 #include "platform/Pickers.h"
+#include "ui/dialogs/ArchiveOperationButtons.h"
 #include "ui/options/OptionLayout.h"
 
 #include <QButtonGroup>
@@ -17,12 +18,7 @@ using options::place;
 OptionFilePage::OptionFilePage(QWidget *parent)
     : QWidget(parent)
     , fraArchiveOperation(new QGroupBox(QStringLiteral("解凍後の圧縮ファイル処理"), this))
-    , optArchiveOperation{
-          new QRadioButton(QStringLiteral("何もしない(&N)"), fraArchiveOperation),
-          new QRadioButton(QStringLiteral("ゴミ箱に移動(&D)"), fraArchiveOperation),
-          new QRadioButton(QStringLiteral("指定のフォルダに移動(&M)"), fraArchiveOperation),
-          new QRadioButton(QStringLiteral("指定のフォルダにコピー(&C)"), fraArchiveOperation),
-      }
+    , optArchiveOperation(makeArchiveOperationButtons(fraArchiveOperation))
     , fraArchiveOperationFolder(new QGroupBox(QStringLiteral("圧縮ファイルの移動/コピー先フォルダ"), this))
     , txtArchiveOperationFolder(new QLineEdit(fraArchiveOperationFolder))
     , cmdArchiveOperationFolder(new QPushButton(QStringLiteral("参照..."), fraArchiveOperationFolder))
@@ -37,12 +33,7 @@ OptionFilePage::OptionFilePage(QWidget *parent)
     chkArchiveOperationFolder->setObjectName(QStringLiteral("chkArchiveOperationFolder"));
 
     place(fraArchiveOperation, 0, 0, 5355, 1500);
-    for (int index = 0; index < int(optArchiveOperation.size()); ++index) {
-        QRadioButton *option = optArchiveOperation[index];
-        option->setObjectName(QStringLiteral("optArchiveOperation%1").arg(index));
-        place(option, 180, 300 + index * 285, 4995);
-        m_operations->addButton(option, index);
-    }
+    arrangeArchiveOperationButtons(optArchiveOperation, m_operations, 180, 4995);
     place(fraArchiveOperationFolder, 0, 1680, 5355, 1140);
     options::placeBrowseLine(txtArchiveOperationFolder, cmdArchiveOperationFolder);
     place(chkArchiveOperationFolder, 180, 720, 4995);
@@ -55,15 +46,6 @@ OptionFilePage::OptionFilePage(QWidget *parent)
 }
 
 int OptionFilePage::selectedOperation() const { return m_operations->checkedId(); }
-
-void OptionFilePage::selectOperation(int index)
-{
-    // A stored number outside the buttons names none of them: do nothing,
-    // the first, is the harmless choice.
-    if (index < 0 || index >= int(optArchiveOperation.size()))
-        index = 0;
-    optArchiveOperation[index]->setChecked(true);
-}
 
 void OptionFilePage::applyArchiveFolderRules()
 {

@@ -21,8 +21,6 @@ public:
 
     // The index (0-3) of the selected option button, -1 when none is.
     int selectedOperation() const;
-    // Selects the option button at index; any other number selects option 0.
-    void selectOperation(int index);
 
     // Moving or copying needs the folder group; the folder box and its button
     // only count when the archive does not go into the extraction folder.

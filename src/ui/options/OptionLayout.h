@@ -9,13 +9,7 @@
 
 namespace pellora::ui::options {
 
-// Places a control by its design rectangle in twips; a height of 0 keeps the
-// control's own height, so texts in the Japanese font are never clipped.
-inline void place(QWidget *control, int left, int top, int width, int height = 0)
-{
-    control->setGeometry(platform::twips(left), platform::twips(top), platform::twips(width),
-        height > 0 ? platform::twips(height) : control->sizeHint().height());
-}
+using platform::place;
 
 // Enables or disables a text box and gives it the matching background: the
 // button face while disabled, the window background while enabled, so that a

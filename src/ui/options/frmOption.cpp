@@ -2,8 +2,10 @@
 
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
-#include "platform/gui/Placement.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
+#include "platform/gui/Placement.h"
+#include "ui/dialogs/ArchiveOperationButtons.h"
 #include "ui/main/frmMain.h"
 #include "ui/options/OptionDisplayPage.h"
 #include "ui/options/OptionFilePage.h"
@@ -39,9 +41,8 @@ namespace {
 // A folder text ends with the separator once it holds anything.
 void completeFolder(QLineEdit *box)
 {
-    const QString text = box->text();
-    if (!text.isEmpty() && !text.endsWith(platform::kPathSeparator))
-        box->setText(text + platform::kPathSeparator);
+    if (!box->text().isEmpty())
+        box->setText(platform::withTrailingSeparator(box->text()));
 }
 
 // The main window's list when the main window is up; opened on its own (as
@@ -172,7 +173,7 @@ void frmOption::Form_Load()
     if (cmd.contains(QStringLiteral("-jc")))
         melt->chkIgnoreDamagedHeader->setChecked(true);
     // 6.-8. The archive after extraction.
-    file->selectOperation(readNumber(setting(u"ArchiveOperation"), 0));
+    file->optArchiveOperation[storedArchiveOperation()]->setChecked(true);
     file->applyArchiveFolderRules();
     file->txtArchiveOperationFolder->setText(readText(setting(u"ArchiveOperationFolder"), QString()));
     file->chkArchiveOperationFolder->setChecked(readNumber(setting(u"ArchiveOperationTargetFolder"), 1) != 0);
