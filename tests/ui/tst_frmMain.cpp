@@ -203,6 +203,25 @@ PopupSeen releaseRight(frmMain &form, const QPoint &position)
     return seen;
 }
 
+// Presses a key on the list and reports the title of any modal window it
+// opened (closing it from inside its own loop), "" when none opened.
+QString keyOpensModal(frmMain &form, Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+    QString title;
+    bool timerRan = false;
+    QTimer::singleShot(0, &form, [&] {
+        timerRan = true;
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            title = modal->windowTitle();
+            modal->close();
+        }
+    });
+    QTest::keyClick(form.lvwMain, key, modifiers);
+    if (!timerRan)
+        QCoreApplication::processEvents();
+    return title;
+}
+
 void moveMouse(frmMain &form, const QPoint &position)
 {
     QWidget *viewport = form.lvwMain->viewport();
@@ -237,6 +256,10 @@ private Q_SLOTS:
     void popupDependsOnWhereTheMouseWent();
     void deleteItem_data();
     void deleteItem();
+    void afterARemovalNoRowIsSelected_data();
+    void afterARemovalNoRowIsSelected();
+    void sortingPlacesAddedEditedAndMovedRows_data();
+    void sortingPlacesAddedEditedAndMovedRows();
     void moveRow_data();
     void moveRow();
     void filerGetsTheFolderWithoutItsSeparator_data();
@@ -811,6 +834,107 @@ void tst_frmMain::deleteItem()
     QCOMPARE(form.tlbDelete->isEnabled(), anyLeft);
     QCOMPARE(form.tlbFiler->isEnabled(), anyLeft);
     QCOMPARE(form.tlbEdit->isEnabled(), anyLeft);
+}
+
+void tst_frmMain::afterARemovalNoRowIsSelected_data()
+{
+    QTest::addColumn<bool>("noRemoveBox");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    const int del = Qt::Key_Delete, edit = Qt::Key_E;
+    const Qt::KeyboardModifiers none, ctrl = Qt::ControlModifier;
+    QTest::newRow("with NoRemoveBox a second Del removes nothing") << true << QList<int>{} << del << none;
+    QTest::newRow("without NoRemoveBox a second Del asks about no row")
+        << false << QList<int>{ platform::vbYes } << del << none;
+    QTest::newRow("Ctrl+E opens no editor") << true << QList<int>{} << edit << ctrl;
+}
+
+void tst_frmMain::afterARemovalNoRowIsSelected()
+{
+    QFETCH(bool, noRemoveBox);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    core::writeYesNo(core::setting(u"NoRemoveBox"), noRemoveBox);
+    writeItems(lettersRows(QStringLiteral("ABCD")));
+    frmMain &form = openWindow();
+    m_shell->answers = answers;
+    form.selectRow(1);
+    QTest::keyClick(form.lvwMain, Qt::Key_Delete);
+    QCOMPARE(namesOf(form), QStringList({ QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D") }));
+    const qsizetype boxesAfterFirst = m_shell->callsOf(QStringLiteral("messageBox")).size();
+
+    QCOMPARE(keyOpensModal(form, Qt::Key(key), modifiers), QString());
+
+    QCOMPARE(form.selectedRow(), -1);
+    QCOMPARE(namesOf(form), QStringList({ QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D") }));
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), boxesAfterFirst);
+    // A row the user picks again is removed as before.
+    m_shell->answers = answers;
+    form.selectRow(2);
+    QTest::keyClick(form.lvwMain, Qt::Key_Delete);
+    QCOMPARE(namesOf(form), QStringList({ QStringLiteral("A"), QStringLiteral("C") }));
+}
+
+void tst_frmMain::sortingPlacesAddedEditedAndMovedRows_data()
+{
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QString>("change"); // add, edit or up (Ctrl+Up)
+    QTest::addColumn<QString>("pick"); // the row selected before the change
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("selected"); // "" : none
+    const QString a = QStringLiteral("Alpha"), b = QStringLiteral("beta"), g = QStringLiteral("gamma"),
+                  d = QStringLiteral("delta"), z = QStringLiteral("zeta");
+    const QStringList delta{ d, QStringLiteral("d*.zip"), QStringLiteral("/t/bz/"), QStringLiteral("d.txt") };
+    const QStringList zeta{ z, QStringLiteral("z*.zip"), QStringLiteral("/t/zulu/"), QStringLiteral("z.txt") };
+    QTest::newRow("unsorted, an added row goes to the end")
+        << QList<int>{} << QStringLiteral("add") << b << delta << QStringList{ b, g, a, d } << b;
+    QTest::newRow("after a name sort descending, an added row takes its place")
+        << QList<int>{ 1 } << QStringLiteral("add") << b << delta << QStringList{ g, d, b, a } << b;
+    QTest::newRow("after a folder sort ascending, an added row takes its place")
+        << QList<int>{ 3 } << QStringLiteral("add") << QString() << delta << QStringList{ a, g, d, b } << QString();
+    QTest::newRow("an edited row moves to its sorted place and stays selected")
+        << QList<int>{ 1, 1 } << QStringLiteral("edit") << a << zeta << QStringList{ b, g, z } << z;
+    QTest::newRow("Ctrl+Up under the sort arrow keeps the order")
+        << QList<int>{ 1, 1 } << QStringLiteral("up") << b << QStringList{} << QStringList{ a, b, g } << a;
+}
+
+void tst_frmMain::sortingPlacesAddedEditedAndMovedRows()
+{
+    QFETCH(QList<int>, clicks);
+    QFETCH(QString, change);
+    QFETCH(QString, pick);
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, names);
+    QFETCH(QString, selected);
+    writeItems({ { QStringLiteral("beta"), QStringLiteral("a*.zip"), QStringLiteral("/t/charlie/"),
+                     QStringLiteral("b.txt") },
+        { QStringLiteral("gamma"), QStringLiteral("c*.zip"), QStringLiteral("/t/bravo/"), QStringLiteral("g.txt") },
+        { QStringLiteral("Alpha"), QStringLiteral("b*.zip"), QStringLiteral("/t/alpha/"), QStringLiteral("a.txt") } });
+    frmMain &form = openWindow();
+    for (int column : clicks)
+        clickHeader(form, column);
+    form.lvwMain->clearSelection();
+    if (!pick.isEmpty())
+        form.selectRow(int(namesOf(form).indexOf(pick)));
+
+    // The item editor's two stores, and the move key.
+    if (change == u"add")
+        form.appendRow(texts);
+    else if (change == u"edit")
+        form.setRowTexts(form.selectedRow(), texts);
+    else
+        QTest::keyClick(form.lvwMain, Qt::Key_Up, Qt::ControlModifier);
+
+    QCOMPARE(namesOf(form), names);
+    QCOMPARE(form.selectedRow() < 0 ? QString() : form.rowTexts(form.selectedRow()).at(0), selected);
+    // Each row keeps its own texts.
+    for (int r = 0; r < form.lvwMain->rowCount(); ++r)
+        QCOMPARE(form.rowTexts(r).at(3), form.rowTexts(r).at(0).left(1).toLower() + QStringLiteral(".txt"));
+    QVERIFY(form.Unload());
+    QCOMPARE(storedNames(), names);
 }
 
 void tst_frmMain::moveRow_data()

@@ -27,6 +27,10 @@ public:
 
     // One row as four texts: name, pattern, target folder, related file.
     QStringList rowTexts(int row) const;
+    // The item editor's stores. Once a header click switched sorting on, a
+    // rewritten or added row takes its sorted place, so the order shown under
+    // the sort arrow is the order unloading writes; the selection stays on the
+    // item it was on.
     void setRowTexts(int row, const QStringList &texts);
     void appendRow(const QStringList &texts);
     int selectedRow() const; // -1 without one
@@ -77,6 +81,8 @@ private:
     void LoadItems();
     bool SaveItems();
     void sortRows();
+    // Puts texts into a row where it stands, sorted or not.
+    void fillRow(int row, const QStringList &texts);
 
     void lvwMain_ColumnClick(int column);
     void lvwMain_ItemClick();

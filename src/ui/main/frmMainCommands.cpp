@@ -139,9 +139,9 @@ void frmMain::buildMenus()
     connect(mnuViewStatusbar, &QAction::triggered, this, &frmMain::mnuViewStatusbar_Click);
     connect(mnuViewOption, &QAction::triggered, this, &frmMain::ShowOptions);
     connect(mnuHelpContents, &QAction::triggered, this,
-            [this] { platform::shell().showHelp(m_helpFile, platform::Shell::Help::Contents); });
+        [this] { platform::shell().showHelp(m_helpFile, platform::Shell::Help::Contents); });
     connect(mnuHelpSearchTopic, &QAction::triggered, this,
-            [this] { platform::shell().showHelp(m_helpFile, platform::Shell::Help::Search); });
+        [this] { platform::shell().showHelp(m_helpFile, platform::Shell::Help::Search); });
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::ShowAbout);
     connect(mnuPopup, &QMenu::aboutToShow, this, &frmMain::mnuPopup_Click);
     connect(mnuPopupAdd, &QAction::triggered, this, &frmMain::AddItem);
@@ -264,7 +264,10 @@ void frmMain::lvwMain_ItemClick()
     mblnMouseStill = true;
 }
 
-void frmMain::lvwMain_MouseMove() { mblnMouseStill = false; }
+void frmMain::lvwMain_MouseMove()
+{
+    mblnMouseStill = false;
+}
 
 void frmMain::lvwMain_DblClick()
 {
@@ -291,8 +294,8 @@ void frmMain::lvwMain_MouseUp(Qt::MouseButtons released, const QPoint &position)
         mblnItemClicked = false;
         return;
     }
-    const QList<QAction *> rowEntries = {mnuPopupBar, mnuPopupEdit, mnuPopupDelete, mnuPopupRestore->menuAction(),
-                                         mnuPopupBar2, mnuPopupExplorer};
+    const QList<QAction *> rowEntries
+        = { mnuPopupBar, mnuPopupEdit, mnuPopupDelete, mnuPopupRestore->menuAction(), mnuPopupBar2, mnuPopupExplorer };
     for (QAction *a : rowEntries)
         a->setVisible(false);
     showPopup(global, mnuPopupAdd);
@@ -315,6 +318,11 @@ bool frmMain::lvwMain_KeyDown(int keyCode, Qt::KeyboardModifiers modifiers)
         return false;
     if (keyCode != Qt::Key_Up && keyCode != Qt::Key_Down && keyCode != Qt::Key_Home && keyCode != Qt::Key_End)
         return false;
+    // Sorting stays on until the window unloads, and a moved row would only
+    // take its sorted place again: under the sort arrow the keys just move
+    // the selection, as the list's own handling does.
+    if (m_sorted)
+        return false;
     MoveRow(keyCode);
     return true;
 }
@@ -327,11 +335,20 @@ void frmMain::MoveRow(int keyCode)
         return;
     int target = i;
     switch (keyCode) {
-    case Qt::Key_Up: target = i - 1; break;
-    case Qt::Key_Down: target = i + 1; break;
-    case Qt::Key_Home: target = 0; break;
-    case Qt::Key_End: target = n - 1; break;
-    default: return;
+    case Qt::Key_Up:
+        target = i - 1;
+        break;
+    case Qt::Key_Down:
+        target = i + 1;
+        break;
+    case Qt::Key_Home:
+        target = 0;
+        break;
+    case Qt::Key_End:
+        target = n - 1;
+        break;
+    default:
+        return;
     }
     if (target < 0 || target >= n || target == i)
         return;
@@ -356,6 +373,9 @@ void frmMain::DeleteItem()
             return;
     }
     lvwMain->removeRow(row);
+    // The list would hand the selection to a neighbour, and the next Del or
+    // Ctrl+E would act on an item the user never picked.
+    lvwMain->selectionModel()->clear();
     UpdateItemCount();
 }
 
@@ -368,8 +388,8 @@ void frmMain::OpenItemFolder()
     QString filer = core::readText(core::setting(u"DefaultFiler"));
     if (filer.isEmpty())
         filer = QStringLiteral("xdg-open");
-    const QString commandLine
-        = QStringLiteral("%1 \"%2\"").arg(filer, folder.endsWith(platform::kPathSeparator) ? folder.chopped(1) : folder);
+    const QString commandLine = QStringLiteral("%1 \"%2\"")
+                                    .arg(filer, folder.endsWith(platform::kPathSeparator) ? folder.chopped(1) : folder);
     QString error;
     if (!platform::shell().startCommandLine(commandLine, &error))
         platform::shell().messageBox(error, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
@@ -408,14 +428,15 @@ void frmMain::ShowOptions()
     platform::formInstance<frmOption>().Show(platform::vbModal);
 }
 
-void frmMain::ShowAbout() { platform::formInstance<frmAbout>().Show(platform::vbModal); }
+void frmMain::ShowAbout()
+{
+    platform::formInstance<frmAbout>().Show(platform::vbModal);
+}
 
 void frmMain::mnuFileDeleteRegistry_Click()
 {
     const int answer = platform::shell().messageBox(QStringLiteral("本当に設定を削除しますか?"),
-                                                    platform::vbYesNoCancel | platform::vbQuestion
-                                                        | platform::vbDefaultButton2,
-                                                    QStringLiteral("確認"));
+        platform::vbYesNoCancel | platform::vbQuestion | platform::vbDefaultButton2, QStringLiteral("確認"));
     if (answer == platform::vbYes) {
         mblnDeleteSettings = true;
         Unload();
