@@ -12,6 +12,7 @@ pkgs=(
   qt6-base-dev qt6-qpa-plugins       # Qt 6 Core, Gui, Widgets and Test; window-system plugins
   libarchive-dev                     # reading LZH, ZIP and CAB
   fonts-ipafont-gothic               # a Japanese font, so the UI's texts show
+  qt6-translations-l10n              # Qt's own texts (standard buttons, file dialogs) in Japanese
   xdg-utils                          # xdg-open and xdg-mime: folders and files open with the desktop's applications
   shared-mime-info file              # what xdg-mime asks for a file's type: file(1), or the MIME database
   libglib2.0-bin                     # gio: xdg-mime's way to the MIME database under GNOME; the install test asks it for "Open with"

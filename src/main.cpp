@@ -13,6 +13,7 @@ int main(int argc, char *argv[])
     // Before anything reads a name: archive names are converted through LC_CTYPE.
     pellora::platform::ensureUtf8Ctype();
     QApplication app(argc, argv);
+    pellora::platform::installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Pellora"));
     QApplication::setOrganizationName(QStringLiteral("Vorn"));
     QApplication::setWindowIcon(pellora::platform::programIcon());

@@ -7,4 +7,10 @@ namespace pellora::platform {
 // C locale every non-ASCII name fails to convert.
 void ensureUtf8Ctype();
 
+// Installs Qt's own Japanese texts (standard buttons, file dialogs) into the
+// running application, whatever the system locale: the program speaks only
+// Japanese. False when Qt's translation files are not installed; Qt's texts
+// then stay English. Installing twice adds nothing.
+bool installQtTranslations();
+
 } // namespace pellora::platform
