@@ -3,6 +3,9 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -11,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <functional>
 
@@ -53,6 +57,8 @@ private Q_SLOTS:
     void saysWhyAFileCannotBeShown();
     void showsTheStartOfAHugeFileWithANote();
     void viewerLeavesTheProgramRunningAndClosesOnEsc();
+    void pickersShowWholeColumns_data();
+    void pickersShowWholeColumns();
 };
 
 void tst_DesktopShell::asksWithTheButtonsOfTheStyle_data()
@@ -229,6 +235,53 @@ void tst_DesktopShell::viewerLeavesTheProgramRunningAndClosesOnEsc()
 
     QTest::keyClick(viewer->findChild<QPlainTextEdit *>(), Qt::Key_Escape);
     QTRY_VERIFY(!viewer); // closed and deleted, not merely hidden
+}
+
+void tst_DesktopShell::pickersShowWholeColumns_data()
+{
+    QTest::addColumn<bool>("folders");
+    QTest::newRow("the program picker") << false;
+    QTest::newRow("the folder picker") << true;
+}
+
+void tst_DesktopShell::pickersShowWholeColumns()
+{
+    QFETCH(bool, folders);
+    QTemporaryDir temp;
+    const QString name = QStringLiteral("a rather long name that the default column width would cut short");
+    if (folders)
+        QVERIFY(QDir(temp.path()).mkdir(name));
+    else
+        test::writeFile(temp.filePath(name), QByteArray(1234, 'x'));
+
+    // The columns narrower than what they show, read from inside the
+    // dialog's loop until none is left or the time is up.
+    QStringList cut{ QStringLiteral("(never listed)") };
+    std::function<void(int)> poll = [&](int attemptsLeft) {
+        QTimer::singleShot(20, [&, attemptsLeft] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            auto *view = dialog ? dialog->findChild<QTreeView *>(QStringLiteral("treeView")) : nullptr;
+            if (view && view->model()->rowCount(view->rootIndex()) > 0) {
+                cut.clear();
+                for (int c = 0; c < view->header()->count(); ++c) {
+                    if (view->columnWidth(c) < static_cast<QAbstractItemView *>(view)->sizeHintForColumn(c))
+                        cut.append(view->model()->headerData(c, Qt::Horizontal).toString());
+                }
+            }
+            if (dialog && (cut.isEmpty() || attemptsLeft == 0))
+                dialog->reject();
+            else
+                poll(attemptsLeft - 1);
+        });
+    };
+    poll(250);
+
+    DesktopShell shell;
+    if (folders)
+        QCOMPARE(shell.BrowseForFolder(nullptr, QStringLiteral("フォルダ"), temp.path(), 1), QString());
+    else
+        QCOMPARE(shell.ShowOpenDialog(nullptr, QStringLiteral("実行ファイル|*"), temp.path()), QString());
+    QCOMPARE(cut, QStringList());
 }
 
 QTEST_MAIN(tst_DesktopShell)

@@ -1,12 +1,13 @@
 #include "platform/gui/DesktopShell.h"
 
+#include "platform/gui/FileDialogColumns.h"
 #include "platform/gui/Form.h"
 
-#include <QFileDialog>
 #include "platform/gui/HelpWindow.h"
 #include "platform/gui/TextViewerWindow.h"
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace pellora::platform {
@@ -16,22 +17,32 @@ namespace {
 QMessageBox::StandardButton standardButton(int answer)
 {
     switch (answer) {
-    case vbCancel: return QMessageBox::Cancel;
-    case vbRetry: return QMessageBox::Retry;
-    case vbYes: return QMessageBox::Yes;
-    case vbNo: return QMessageBox::No;
-    default: return QMessageBox::Ok;
+    case vbCancel:
+        return QMessageBox::Cancel;
+    case vbRetry:
+        return QMessageBox::Retry;
+    case vbYes:
+        return QMessageBox::Yes;
+    case vbNo:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::Ok;
     }
 }
 
 int answerOf(QMessageBox::StandardButton button)
 {
     switch (button) {
-    case QMessageBox::Cancel: return vbCancel;
-    case QMessageBox::Retry: return vbRetry;
-    case QMessageBox::Yes: return vbYes;
-    case QMessageBox::No: return vbNo;
-    default: return vbOK;
+    case QMessageBox::Cancel:
+        return vbCancel;
+    case QMessageBox::Retry:
+        return vbRetry;
+    case QMessageBox::Yes:
+        return vbYes;
+    case QMessageBox::No:
+        return vbNo;
+    default:
+        return vbOK;
     }
 }
 
@@ -43,22 +54,32 @@ struct Buttons {
 Buttons buttonsOf(int style)
 {
     switch (style & 0x0F) {
-    case vbOKCancel: return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel};
-    case vbYesNo: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
-    case vbYesNoCancel: return {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel};
-    case vbRetryCancel: return {QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Cancel};
-    default: return {QMessageBox::Ok, QMessageBox::Ok};
+    case vbOKCancel:
+        return { QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel };
+    case vbYesNo:
+        return { QMessageBox::Yes | QMessageBox::No, QMessageBox::No };
+    case vbYesNoCancel:
+        return { QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel };
+    case vbRetryCancel:
+        return { QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Cancel };
+    default:
+        return { QMessageBox::Ok, QMessageBox::Ok };
     }
 }
 
 QMessageBox::Icon iconOf(int style)
 {
     switch (style & 0x70) {
-    case vbCritical: return QMessageBox::Critical;
-    case vbQuestion: return QMessageBox::Question;
-    case vbExclamation: return QMessageBox::Warning;
-    case vbInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case vbCritical:
+        return QMessageBox::Critical;
+    case vbQuestion:
+        return QMessageBox::Question;
+    case vbExclamation:
+        return QMessageBox::Warning;
+    case vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
@@ -106,8 +127,13 @@ void DesktopShell::showHelp(const QString &helpFile, Help command, int context)
 QString DesktopShell::BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int)
 {
     // Only real folders can be confirmed: the dialog shows nothing else.
-    return QFileDialog::getExistingDirectory(qobject_cast<QWidget *>(owner), prompt, initialFolder,
-                                             QFileDialog::ShowDirsOnly);
+    QFileDialog dialog(qobject_cast<QWidget *>(owner), prompt, initialFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    fitFileDialogColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
 }
 
 QString DesktopShell::ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder)
@@ -120,6 +146,7 @@ QString DesktopShell::ShowOpenDialog(QObject *owner, const QString &filter, cons
     QFileDialog dialog(qobject_cast<QWidget *>(owner), QString(), initialFolder);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(lines);
+    fitFileDialogColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
