@@ -42,7 +42,6 @@ private Q_SLOTS:
     void reportKeepsTheErrorsPastItsCap();
     void countsARunThatCannotStartAsAnError_data();
     void countsARunThatCannotStartAsAnError();
-    void namesWithControlCharactersStayOnTheirLine();
     void encryptedEntryIsNotCalledDamaged();
     void removesTemporaryFilesAKilledRunLeft();
 };
@@ -474,23 +473,6 @@ void tst_Extraction::countsARunThatCannotStartAsAnError()
     const auto run = test::extractAll(kind, path, sandbox.filePath(output));
     QCOMPARE(run.code, code);
     QVERIFY2(run.report.endsWith(QStringLiteral("エラー 1 個\n")), qPrintable(run.report));
-}
-
-void tst_Extraction::namesWithControlCharactersStayOnTheirLine()
-{
-    QTemporaryDir sandbox;
-    const QString archive = sandbox.filePath(QStringLiteral("names.zip"));
-    test::writeZip(archive,
-        { { QStringLiteral("a.txt\n解凍 9 個、スキップ 0 個、拒否 0 個、エラー 0 個").toUtf8(), "a" },
-            { "\x1b[2J\x1b]0;owned\x07"
-              "b.txt",
-                "b" } });
-    const auto run = test::extractAll(QStringLiteral("ZIP"), archive, outputOf(sandbox));
-    QCOMPARE(run.report.count(u'\n'), 3); // two entries and the summary
-    for (const QChar c : run.report)
-        QVERIFY2(c == u'\n' || c.unicode() >= 0x20, qPrintable(run.report));
-    QVERIFY2(run.report.contains(QStringLiteral("\\x1b[2J\\x1b]0;owned\\x07b.txt")), qPrintable(run.report));
-    QVERIFY(run.report.endsWith(QStringLiteral("解凍 2 個、スキップ 0 個、拒否 0 個、エラー 0 個\n")));
 }
 
 void tst_Extraction::encryptedEntryIsNotCalledDamaged()
