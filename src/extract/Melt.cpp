@@ -5,6 +5,7 @@
 #include "extract/frmLog.h"
 #include "platform/Shell.h"
 #include "platform/archiver/ArchiverRegistry.h"
+#include "platform/archiver/Report.h"
 
 #include <QFileInfo>
 #include <QWidget>
@@ -14,7 +15,7 @@
 namespace pellora::extract {
 
 MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath, const QString &outputFolder,
-                         const QString &file, const QString &command)
+    const QString &file, const QString &command)
 {
     MeltCall call;
     QString switches;
@@ -36,7 +37,7 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
         switches = command;
     // The texts are quoted without escapes, so a quote inside one would end
     // it early and the rest would be read as another argument.
-    for (const QString &text : {archivePath, outputFolder, file}) {
+    for (const QString &text : { archivePath, outputFolder, file }) {
         if (text.contains(u'"')) {
             call.refusal = QStringLiteral("パスに \" が含まれているため解凍できません。\n%1").arg(text);
             return call;
@@ -51,7 +52,9 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
 
 QString resultText(const QString &outputFolder, const QString &report)
 {
-    QString text = QStringLiteral("TargetFolder : ") + outputFolder + QStringLiteral("\r\n");
+    // The folder comes from the item list: like the entry names in the report,
+    // it is escaped so that it cannot add lines of its own.
+    QString text = QStringLiteral("TargetFolder : ") + arc::escapeControls(outputFolder) + QStringLiteral("\r\n");
     QString body = report;
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     body.replace(u'\n', QStringLiteral("\r\n"));
@@ -71,19 +74,19 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     const QString outputFolder = output == kMissing ? m_output : output;
     const extract::MeltCall call = extract::composeMeltCall(m_archiveType, m_path, outputFolder, file, command);
     if (call.library.isEmpty()) {
-        platform::shell().messageBox(QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
     }
     if (!call.refusal.isEmpty()) {
-        platform::shell().messageBox(call.refusal, platform::vbOKOnly | platform::vbExclamation,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            call.refusal, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
         return;
     }
     const auto library = arc::ArchiverRegistry::find(call.library);
     if (!library) {
-        platform::shell().messageBox(QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
     }
 

@@ -4,6 +4,7 @@
 #include "core/ArchiveKind.h"
 #include "platform/Locale.h"
 #include "platform/archiver/ArchiverRegistry.h"
+#include "platform/archiver/Report.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -63,8 +64,12 @@ int list(const QString &file)
         return 1;
     }
     arc::INDIVIDUALINFO info;
-    for (int r = library->FindFirst(handle, QStringLiteral("*.*"), &info); r == 0; r = library->FindNext(handle, &info))
-        std::printf("%llu\t%s\n", static_cast<unsigned long long>(info.dwOriginalSize), info.szFileName);
+    for (int r = library->FindFirst(handle, QStringLiteral("*.*"), &info); r == 0;
+         r = library->FindNext(handle, &info)) {
+        // A name is the archive's text: escaped, so it can neither add a line nor drive the terminal.
+        print(QStringLiteral("%1\t%2\n")
+                  .arg(QString::number(info.dwOriginalSize), arc::escapeControls(QString::fromUtf8(info.szFileName))));
+    }
     library->CloseArchive(handle);
     return 0;
 }

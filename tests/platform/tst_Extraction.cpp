@@ -1,8 +1,10 @@
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/archiver/Progress.h"
+#include "platform/archiver/TempFiles.h"
 #include "support/ArchiverRun.h"
 #include "support/TestSupport.h"
+#include "support/ZipBuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +13,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using namespace pellora;
@@ -35,6 +39,11 @@ private Q_SLOTS:
     void cancelStopsAfterTheCurrentEntry();
     void reportIsCutToTheBufferGiven();
     void restoresTimesAndNeverSetsSpecialModeBits();
+    void reportKeepsTheErrorsPastItsCap();
+    void countsARunThatCannotStartAsAnError_data();
+    void countsARunThatCannotStartAsAnError();
+    void encryptedEntryIsNotCalledDamaged();
+    void removesTemporaryFilesAKilledRunLeft();
 };
 
 namespace {
@@ -65,6 +74,21 @@ QByteArray contents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Runs work with writes past limit bytes failing as on a full disk, even for root.
+template <typename Work> auto withFileSizeLimit(rlim_t limit, Work work)
+{
+    struct rlimit saved { };
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const auto result = work();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    return result;
 }
 
 } // namespace
@@ -397,9 +421,114 @@ void tst_Extraction::restoresTimesAndNeverSetsSpecialModeBits()
     }
     // A program keeps its execute bits but never its set-uid bit.
     test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/odd-entries.zip")), out);
-    struct stat st {};
+    struct stat st { };
     QCOMPARE(::lstat(QFile::encodeName(out + QStringLiteral("setuid.sh")).constData(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t(0777 & ~mask));
+}
+
+void tst_Extraction::reportKeepsTheErrorsPastItsCap()
+{
+    QTemporaryDir sandbox;
+    const QString out = outputOf(sandbox);
+    const QString archive = sandbox.filePath(QStringLiteral("many.zip"));
+    QList<test::ZipEntry> entries;
+    for (int i = 0; i < 2000; ++i)
+        entries.append({ QStringLiteral("small/%1.txt").arg(i, 4, 10, QLatin1Char('0')).toUtf8(), "x" });
+    entries.append({ "big.bin", QByteArray(16384, 'b') });
+    test::writeZip(archive, entries);
+
+    const auto run = withFileSizeLimit(8192, [&] { return test::extractAll(QStringLiteral("ZIP"), archive, out); });
+    QVERIFY(run.report.toUtf8().size() < 64000);
+    QVERIFY2(
+        run.report.contains(QStringLiteral("\nbig.bin  16,384 バイト  書き込めませんでした")), qPrintable(run.report));
+    QVERIFY(run.report.contains(QStringLiteral("行を省略しました")));
+    QVERIFY2(run.report.endsWith(QStringLiteral("解凍 2000 個、スキップ 0 個、拒否 0 個、エラー 1 個\n")),
+        qPrintable(run.report.right(200)));
+    QCOMPARE(run.code, int(arc::kResultEntryErrors));
+}
+
+void tst_Extraction::countsARunThatCannotStartAsAnError_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("archive"); // below the sandbox, or under tests/data when it starts with ":"
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("code");
+    QTest::newRow("output folder below a file") << "CAB"
+                                                << ":cab/stored.cab"
+                                                << "file/out/" << int(arc::kResultOutputFolder);
+    QTest::newRow("archive that is not there") << "ZIP"
+                                               << "missing.zip"
+                                               << "out/" << int(arc::kResultCannotOpen);
+}
+
+void tst_Extraction::countsARunThatCannotStartAsAnError()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, archive);
+    QFETCH(QString, output);
+    QFETCH(int, code);
+    QTemporaryDir sandbox;
+    test::writeFile(sandbox.filePath(QStringLiteral("file")), "x");
+    const QString path = archive.startsWith(u':') ? test::dataPath(archive.mid(1)) : sandbox.filePath(archive);
+    const auto run = test::extractAll(kind, path, sandbox.filePath(output));
+    QCOMPARE(run.code, code);
+    QVERIFY2(run.report.endsWith(QStringLiteral("エラー 1 個\n")), qPrintable(run.report));
+}
+
+void tst_Extraction::encryptedEntryIsNotCalledDamaged()
+{
+    QTemporaryDir sandbox;
+    const QString out = outputOf(sandbox);
+    const QString archive = sandbox.filePath(QStringLiteral("locked.zip"));
+    test::writeZip(archive, { { "secret.txt", "hello", true }, { "plain.txt", "open" } });
+    const auto run = test::extractAll(QStringLiteral("ZIP"), archive, out);
+    QVERIFY2(run.report.contains(QStringLiteral("secret.txt  5 バイト  解凍しませんでした (暗号化されています)\n")),
+        qPrintable(run.report));
+    QVERIFY2(!run.report.contains(QStringLiteral("破損")), qPrintable(run.report));
+    QVERIFY(!QFileInfo::exists(out + QStringLiteral("secret.txt")));
+    QCOMPARE(contents(out + QStringLiteral("plain.txt")), QByteArray("open"));
+    QVERIFY(run.report.endsWith(QStringLiteral("エラー 1 個\n")));
+    QCOMPARE(run.code, int(arc::kResultEntryErrors));
+}
+
+void tst_Extraction::removesTemporaryFilesAKilledRunLeft()
+{
+    QTemporaryDir sandbox;
+    const QString out = outputOf(sandbox);
+    const QString archive = sandbox.filePath(QStringLiteral("a.zip"));
+    test::writeZip(archive, { { "top.txt", "top" }, { "doc/inner.txt", "inner" } });
+    // What a killed run leaves: unlocked temporary files, in the folder and below it.
+    const QStringList abandoned
+        = { kTempMark + QStringLiteral("1abc.tmp"), QStringLiteral("doc/") + kTempMark + QStringLiteral("zz9.tmp") };
+    // Names that are not quite ours, a link that leads out, a folder.
+    const QStringList foreign = { kTempMark + QStringLiteral("ABC.tmp"), kTempMark + QStringLiteral(".tmp"),
+        kTempMark + QStringLiteral("abc.tmp.part"), QStringLiteral("~pellora-abc.tmp"),
+        QStringLiteral("doc/") + kTempMark + QStringLiteral("abc") };
+    for (const QString &name : abandoned + foreign)
+        test::writeFile(out + name, QByteArray(4096, 'x'));
+    const QString victim = sandbox.filePath(QStringLiteral("victim.txt"));
+    test::writeFile(victim, "mine");
+    QVERIFY(QFile::link(victim, out + kTempMark + QStringLiteral("link.tmp")));
+    QVERIFY(QDir().mkpath(out + kTempMark + QStringLiteral("dir.tmp")));
+    // And one that another run is writing at this moment.
+    const int dirFd = ::open(QFile::encodeName(out).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QByteArray liveName;
+    const int live = arc::createTempFile(dirFd, 0666, &liveName);
+    QVERIFY(live >= 0);
+
+    const auto run = test::extractAll(QStringLiteral("ZIP"), archive, out);
+    const bool liveKept = QFileInfo::exists(out + QFile::decodeName(liveName));
+    ::close(live);
+    ::close(dirFd);
+    QCOMPARE(run.code, int(arc::kResultOk));
+    QVERIFY(liveKept);
+    for (const QString &name : abandoned)
+        QVERIFY2(!QFileInfo::exists(out + name), qPrintable(name));
+    for (const QString &name : foreign)
+        QVERIFY2(QFileInfo::exists(out + name), qPrintable(name));
+    QVERIFY(QFileInfo(out + kTempMark + QStringLiteral("link.tmp")).isSymLink());
+    QCOMPARE(contents(victim), QByteArray("mine"));
+    QVERIFY(QFileInfo(out + kTempMark + QStringLiteral("dir.tmp")).isDir());
 }
 
 QTEST_GUILESS_MAIN(tst_Extraction)

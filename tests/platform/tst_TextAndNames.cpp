@@ -3,6 +3,7 @@
 #include "platform/archiver/EntryName.h"
 #include "platform/archiver/Report.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace pellora;
@@ -17,6 +18,10 @@ private Q_SLOTS:
     void makesEntryPathsSafe();
     void cutsReportsAtCharacterBoundaries();
     void groupsDigitsInThrees();
+    void reportLinesCannotBeForgedOrDriveATerminal_data();
+    void reportLinesCannotBeForgedOrDriveATerminal();
+    void shortenedReportKeepsErrorsAndSummary_data();
+    void shortenedReportKeepsErrorsAndSummary();
 };
 
 void tst_TextAndNames::tellsUtf8FromShiftJis_data()
@@ -115,6 +120,108 @@ void tst_TextAndNames::groupsDigitsInThrees()
     QCOMPARE(arc::groupedNumber(1234), QStringLiteral("1,234"));
     QCOMPARE(arc::groupedNumber(1234567890), QStringLiteral("1,234,567,890"));
     QCOMPARE(arc::groupedNumber(5000000000LL), QStringLiteral("5,000,000,000"));
+}
+
+void tst_TextAndNames::reportLinesCannotBeForgedOrDriveATerminal_data()
+{
+    // An empty name stands for a damaged header, whose message is the detail.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("line");
+    const QString summary = arc::Report().text().trimmed();
+    const QString forged = QStringLiteral("a.txt\n") + summary;
+    QTest::newRow("newline forging a summary")
+        << forged << QString() << (QStringLiteral("a.txt\\n") + summary + QStringLiteral("  1 バイト  解凍しました"));
+    QTest::newRow("terminal title and bell") << QStringLiteral("\x1b]0;owned\x07x.txt") << QString()
+                                             << QStringLiteral("\\x1b]0;owned\\x07x.txt  1 バイト  解凍しました");
+    QTest::newRow("tab, carriage return, DEL, C1") << QStringLiteral("a\tb\rc\x7f\u0085") << QString()
+                                                   << QStringLiteral("a\\tb\\rc\\x7f\\x85  1 バイト  解凍しました");
+    QTest::newRow("right-to-left override and line separator") << QStringLiteral(
+        "evil\u202etxt.exe\u2028") << QString() << QStringLiteral("evil\\u202etxt.exe\\u2028  1 バイト  解凍しました");
+    QTest::newRow("library message ending in a line end")
+        << QStringLiteral("b.bin") << QStringLiteral("Truncated input\n")
+        << QStringLiteral("b.bin  1 バイト  破損しています (Truncated input)");
+    QTest::newRow("header message ending in CR LF") << QString() << QStringLiteral("Invalid header\r\n")
+                                                    << QStringLiteral("ヘッダーが壊れています (Invalid header)");
+}
+
+void tst_TextAndNames::reportLinesCannotBeForgedOrDriveATerminal()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, detail);
+    QFETCH(QString, line);
+    arc::Report report;
+    if (name.isEmpty())
+        report.header(detail);
+    else if (detail.isEmpty())
+        report.entry(name, 1, arc::Report::Outcome::Extracted);
+    else
+        report.entry(name, 1, arc::Report::Outcome::Damaged, detail);
+    const QStringList lines = QString::fromUtf8(report.text()).split(u'\n');
+    QCOMPARE(lines.size(), 3); // the line, the summary, nothing after the last LF
+    QCOMPARE(lines.at(0), line);
+}
+
+void tst_TextAndNames::shortenedReportKeepsErrorsAndSummary_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("errorEvery"); // every n-th line an error; 0: none
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<bool>("everyErrorFits");
+    QTest::newRow("fits whole") << 20 << 7 << 64000 << true;
+    QTest::newRow("2,000 successes, then an error") << 2001 << 2001 << 64000 << true;
+    QTest::newRow("errors scattered through 4,000 lines") << 4000 << 97 << 64000 << true;
+    QTest::newRow("successes only") << 4000 << 0 << 64000 << true;
+    QTest::newRow("more errors than fit") << 3000 << 1 << 4000 << false;
+}
+
+void tst_TextAndNames::shortenedReportKeepsErrorsAndSummary()
+{
+    QFETCH(int, lines);
+    QFETCH(int, errorEvery);
+    QFETCH(int, limit);
+    QFETCH(bool, everyErrorFits);
+    arc::Report report;
+    QList<int> errors;
+    for (int i = 0; i < lines; ++i) {
+        const QString name = QStringLiteral("folder/file-%1.txt").arg(i, 5, 10, QLatin1Char('0'));
+        if (errorEvery > 0 && i % errorEvery == errorEvery - 1) {
+            report.entry(name, 20000, arc::Report::Outcome::NotWritten, QStringLiteral("disk full"));
+            errors.append(i);
+        } else {
+            report.entry(name, 10, arc::Report::Outcome::Extracted);
+        }
+    }
+    const QStringList whole = QString::fromUtf8(report.text()).split(u'\n');
+    const QByteArray shortened = report.text(limit);
+    QVERIFY(shortened.size() <= limit);
+    QStringList got = QString::fromUtf8(shortened).split(u'\n');
+    QCOMPARE(got.takeLast(), QString());
+    QCOMPARE(got.takeLast(), whole.at(lines)); // the summary, always last
+
+    // Each line kept is the original at its place, and the marks account for the rest.
+    static const QRegularExpression mark(QStringLiteral("^…… (\\d+) 行を省略しました ……$"));
+    QList<int> kept;
+    int next = 0;
+    for (const QString &line : got) {
+        const QRegularExpressionMatch m = mark.match(line);
+        if (m.hasMatch()) {
+            next += m.captured(1).toInt();
+            continue;
+        }
+        QVERIFY2(next < lines && line == whole.at(next), qPrintable(line));
+        kept.append(next++);
+    }
+    QCOMPARE(next, lines);
+    QVERIFY(kept.contains(0)); // the head stays
+    if (everyErrorFits) {
+        for (const int error : errors)
+            QVERIFY2(kept.contains(error), qPrintable(whole.at(error)));
+        QVERIFY(kept.contains(lines - 1)); // and so does the tail
+    } else {
+        QVERIFY(kept.contains(errors.first()) && kept.contains(errors.last()));
+        QVERIFY(kept.size() > 4);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TextAndNames)

@@ -44,11 +44,14 @@ int BuiltInArchiver::Command(QObject *owner, const QString &commandLine, char *o
     const ExtractCommand &command = std::get<ExtractCommand>(parsed);
     ExtractionResult result;
     ProgressState state;
+    // The report is shaped to the buffer here, where the errors are still known
+    // from the other lines; the copy below would only keep the head.
+    const qsizetype limit = qMax<qsizetype>(size - 1, 0);
     ProgressHost *host = progressHost();
     if (command.noProgress || !host)
-        result = runExtraction(m_format, command, nullptr);
+        result = runExtraction(m_format, command, nullptr, limit);
     else
-        host->run(owner, state, [&] { result = runExtraction(m_format, command, &state); });
+        host->run(owner, state, [&] { result = runExtraction(m_format, command, &state, limit); });
     copyReport(result.report, output, size);
     return result.code;
 }

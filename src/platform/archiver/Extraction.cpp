@@ -25,10 +25,11 @@ struct FolderTime {
 
 class Run final {
 public:
-    Run(ArchiveFormat format, const ExtractCommand &command, ProgressState *progress)
+    Run(ArchiveFormat format, const ExtractCommand &command, ProgressState *progress, qsizetype reportLimit)
         : m_format(format)
         , m_command(command)
         , m_progress(progress)
+        , m_reportLimit(reportLimit)
     {
     }
 
@@ -47,6 +48,7 @@ private:
     ArchiveFormat m_format;
     const ExtractCommand &m_command;
     ProgressState *m_progress;
+    qsizetype m_reportLimit;
     std::unique_ptr<ArchiveReader> m_reader;
     OutputTree m_tree;
     Report m_report;
@@ -62,13 +64,13 @@ ExtractionResult Run::execute()
     QString reason;
     m_reader = ArchiveReader::open(m_format, m_command.archive, &reason);
     if (!m_reader) {
-        m_report.line(QStringLiteral("アーカイブを開けません: %1 (%2)").arg(m_command.archive, reason));
-        return { kResultCannotOpen, m_report.text() };
+        m_report.failure(QStringLiteral("アーカイブを開けません: %1 (%2)").arg(m_command.archive, reason));
+        return { kResultCannotOpen, m_report.text(m_reportLimit) };
     }
     if (const OutputProblem problem = m_tree.open(m_command.outputFolder)) {
-        m_report.line(
+        m_report.failure(
             QStringLiteral("解凍先フォルダを作成できません: %1 (%2)").arg(m_command.outputFolder, problem.describe()));
-        return { kResultOutputFolder, m_report.text() };
+        return { kResultOutputFolder, m_report.text(m_reportLimit) };
     }
     if (m_progress)
         m_progress->setArchiveSize(m_reader->fileSize());
@@ -120,7 +122,7 @@ ExtractionResult Run::execute()
         code = kResultDamagedArchive;
     else if (m_report.hasErrors())
         code = kResultEntryErrors;
-    return { code, m_report.text() };
+    return { code, m_report.text(m_reportLimit) };
 }
 
 bool Run::entryTime(struct timespec *time) const
@@ -143,7 +145,7 @@ void Run::extractEntry()
     const QString shown = path.display.isEmpty() ? QStringLiteral("(名前なし)") : path.display;
 
     if (m_progress)
-        m_progress->beginEntry(shown, size);
+        m_progress->beginEntry(escapeControls(shown), size);
 
     if (archive_entry_hardlink(e)) {
         m_report.entry(shown, size, Outcome::Refused, QStringLiteral("ハードリンクは作成しません"));
@@ -177,6 +179,11 @@ void Run::extractEntry()
     }
     if (!path.isSafe()) {
         m_report.entry(shown, size, Outcome::Refused, path.refusal);
+        return;
+    }
+    // Without its password the data cannot be read; trying would only report it as damaged.
+    if (archive_entry_is_encrypted(e)) {
+        m_report.entry(shown, size, Outcome::Encrypted);
         return;
     }
     extractFile(path, size);
@@ -276,9 +283,10 @@ Run::DataEnd Run::copyData(OutputTree::PendingFile &file, qint64 declared, qint6
 
 } // namespace
 
-ExtractionResult runExtraction(ArchiveFormat format, const ExtractCommand &command, ProgressState *progress)
+ExtractionResult runExtraction(
+    ArchiveFormat format, const ExtractCommand &command, ProgressState *progress, qsizetype reportLimit)
 {
-    return Run(format, command, progress).execute();
+    return Run(format, command, progress, reportLimit).execute();
 }
 
 } // namespace pellora::arc

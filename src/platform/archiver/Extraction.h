@@ -16,7 +16,9 @@ struct ExtractionResult {
 
 // Extracts the entries the command selects. Runs on whichever thread calls
 // it; progress (optional) is written as it goes and asked whether to stop
-// after each entry.
-ExtractionResult runExtraction(ArchiveFormat format, const ExtractCommand &command, ProgressState *progress);
+// after each entry. The report is made to fit reportLimit bytes when that is
+// not negative.
+ExtractionResult runExtraction(
+    ArchiveFormat format, const ExtractCommand &command, ProgressState *progress, qsizetype reportLimit = -1);
 
 } // namespace pellora::arc

@@ -1,8 +1,9 @@
 #include "platform/archiver/OutputTree.h"
 
+#include "platform/archiver/TempFiles.h"
+
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
@@ -115,6 +116,7 @@ OutputProblem OutputTree::open(const QString &folder)
     m_rootFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_rootFd < 0)
         return systemProblem(errno);
+    sweepOnce(m_rootFd);
     return {};
 }
 
@@ -178,21 +180,23 @@ OutputProblem OutputTree::createFile(const QStringList &components, bool executa
     file->discard();
     file->m_dirFd = dirFd;
     file->m_finalName = nativeName(components.last());
+    sweepOnce(dirFd);
     // The mode passes through the umask; no set-id or sticky bit is ever asked for.
     const mode_t mode = executable ? 0777 : 0666;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        file->m_tempName = QByteArrayLiteral(".~pellora-")
-            + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + QByteArrayLiteral(".tmp");
-        file->m_fd
-            = ::openat(dirFd, file->m_tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (file->m_fd >= 0)
-            return {};
-        if (errno != EEXIST)
-            break;
-    }
-    const int err = errno;
-    file->m_tempName.clear();
-    return systemProblem(err);
+    file->m_fd = createTempFile(dirFd, mode, &file->m_tempName);
+    return file->m_fd >= 0 ? OutputProblem{} : systemProblem(errno);
+}
+
+void OutputTree::sweepOnce(int dirFd)
+{
+    // Files a killed run left are removed from each folder this run writes
+    // into, the first time only: one listing per folder keeps it cheap.
+    struct stat st { };
+    if (::fstat(dirFd, &st) != 0)
+        return;
+    const auto key = std::make_pair(quint64(st.st_dev), quint64(st.st_ino));
+    if (m_swept.insert(key).second)
+        sweepTempFiles(dirFd);
 }
 
 void OutputTree::setFolderTime(const QStringList &components, const struct timespec &mtime)
@@ -250,6 +254,9 @@ bool OutputTree::PendingFile::writeAt(const char *data, size_t size, qint64 offs
 OutputProblem OutputTree::PendingFile::commit(qint64 size, const struct timespec *mtime)
 {
     OutputProblem problem;
+    // The lock stays with this second descriptor until the rename is done, so
+    // no sweep takes the finished file for an abandoned one in between.
+    const int lockHolder = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
     struct stat st { };
     if (::fstat(m_fd, &st) == 0 && st.st_size < size && ::ftruncate(m_fd, off_t(size)) != 0)
         problem = systemProblem(errno);
@@ -265,19 +272,22 @@ OutputProblem OutputTree::PendingFile::commit(qint64 size, const struct timespec
         problem = systemProblem(errno);
     if (problem)
         ::unlinkat(m_dirFd, m_tempName.constData(), 0);
+    if (lockHolder >= 0)
+        ::close(lockHolder);
     m_tempName.clear();
     return problem;
 }
 
 void OutputTree::PendingFile::discard()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    // Removed while still locked: closing first would let a sweep race for it.
     if (!m_tempName.isEmpty()) {
         ::unlinkat(m_dirFd, m_tempName.constData(), 0);
         m_tempName.clear();
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 #include <ctime>
+#include <set>
+#include <utility>
 
 namespace pellora::arc {
 
@@ -84,10 +86,13 @@ private:
     // Descriptor of the folder holding components[0 .. count-1], creating
     // missing folders when create is set; cached for runs of entries in one folder.
     int folderFd(const QStringList &components, qsizetype count, bool create, OutputProblem *problem);
+    // Removes abandoned temporary files from a folder, once per run.
+    void sweepOnce(int dirFd);
 
     int m_rootFd = -1;
     QStringList m_cachedPath;
     int m_cachedFd = -1;
+    std::set<std::pair<quint64, quint64>> m_swept; // device and inode of each folder swept
 };
 
 } // namespace pellora::arc

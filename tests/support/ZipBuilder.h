@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace pellora::test {
+
+struct ZipEntry {
+    QByteArray name; // as stored: any bytes, flagged as UTF-8
+    QByteArray data;
+    bool encrypted = false; // flagged as encrypted the traditional way; the data is not readable
+};
+
+// Writes a ZIP of stored entries to path, for archives a test shapes on the
+// spot (thousands of entries, names no file system would take); fails the test on error.
+void writeZip(const QString &path, const QList<ZipEntry> &entries);
+
+} // namespace pellora::test
