@@ -38,6 +38,21 @@ QTableWidgetItem *cell(const QString &text)
     return item;
 }
 
+void reportIncompleteItemFile(const core::ItemFile &file, const core::ItemFile::ReadResult &result)
+{
+    // The user must hear of lines left out before a save can drop them; the
+    // file as it is now is kept aside by that save.
+    QString text;
+    if (result.unreadable > 0)
+        text += QStringLiteral("%1 の %2 件のレコードを読み込めませんでした。\n")
+                    .arg(file.path(), QString::number(result.unreadable));
+    if (result.cut > 0)
+        text += QStringLiteral("%1 の %2 件のレコードは、テキストの途中にある \" の手前までを読み込みました。\n")
+                    .arg(file.path(), QString::number(result.cut));
+    text += QStringLiteral("\n元のファイルは、一覧を保存する前に %1 として残します。").arg(file.backupPath());
+    platform::shell().messageBox(text, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget *parent)
@@ -50,8 +65,8 @@ frmMain::frmMain(QWidget *parent)
     setWindowTitle(QStringLiteral("Pellora"));
 
     lvwMain->setObjectName(QStringLiteral("lvwMain"));
-    lvwMain->setHorizontalHeaderLabels({QStringLiteral("ソフト名"), QStringLiteral("ファイルパターン"),
-                                        QStringLiteral("解凍先フォルダ"), QStringLiteral("関連ファイル")});
+    lvwMain->setHorizontalHeaderLabels({ QStringLiteral("ソフト名"), QStringLiteral("ファイルパターン"),
+        QStringLiteral("解凍先フォルダ"), QStringLiteral("関連ファイル") });
     lvwMain->verticalHeader()->hide();
     lvwMain->horizontalHeader()->setSectionsClickable(true);
     lvwMain->horizontalHeader()->setHighlightSections(false);
@@ -69,7 +84,7 @@ frmMain::frmMain(QWidget *parent)
     lvwMain->installEventFilter(this);
     enableDrops();
     connect(lvwMain->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { lvwMain_ColumnClick(section + 1); });
+        [this](int section) { lvwMain_ColumnClick(section + 1); });
     setCentralWidget(lvwMain);
 
     statusBar()->addWidget(staMainText, 1);
@@ -85,12 +100,12 @@ void frmMain::Form_Load()
     m_helpFile = platform::helpFolder() + QStringLiteral("index.html");
     // 2.-5. Placement, columns, list look, bars.
     applyPlacement();
-    const int widths[kColumns] = {readNumber(setting(u"Column1Width")), readNumber(setting(u"Column2Width")),
-                                  readNumber(setting(u"Column3Width")), readNumber(setting(u"Column4Width"))};
+    const int widths[kColumns] = { readNumber(setting(u"Column1Width")), readNumber(setting(u"Column2Width")),
+        readNumber(setting(u"Column3Width")), readNumber(setting(u"Column4Width")) };
     for (int c = 0; c < kColumns; ++c)
         lvwMain->setColumnWidth(c, twips(widths[c]));
-    lvwMain->setSelectionBehavior(readYesNo(setting(u"ListFullRowSelect")) ? QAbstractItemView::SelectRows
-                                                                             : QAbstractItemView::SelectItems);
+    lvwMain->setSelectionBehavior(
+        readYesNo(setting(u"ListFullRowSelect")) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
     lvwMain->setShowGrid(readYesNo(setting(u"ListGridLines")));
     tlbMain->setVisible(readYesNo(setting(u"ShowToolBar")));
     statusBar()->setVisible(readYesNo(setting(u"ShowStatusBar")));
@@ -103,7 +118,7 @@ void frmMain::Form_Load()
 void frmMain::applyPlacement()
 {
     const QRect wanted(twips(readNumber(setting(u"Left"))), twips(readNumber(setting(u"Top"))),
-                       twips(readNumber(setting(u"Width"))), twips(readNumber(setting(u"Height"))));
+        twips(readNumber(setting(u"Width"))), twips(readNumber(setting(u"Height"))));
     resize(wanted.size());
     move(wanted.topLeft());
     // A place remembered from a screen that is gone would leave the window
@@ -123,15 +138,17 @@ void frmMain::LoadItems()
     const core::ItemFile::ReadResult result = file.read();
     if (result.error) {
         m_itemFileUnreadable = true;
-        platform::shell().messageBox(
-            QStringLiteral("%1 を読み込めません。\n%2\n\nこのファイルは上書きされません。").arg(result.error->fileName, result.error->reason),
+        platform::shell().messageBox(QStringLiteral("%1 を読み込めません。\n%2\n\nこのファイルは上書きされません。")
+                                         .arg(result.error->fileName, result.error->reason),
             platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+    } else if (result.unreadable > 0 || result.cut > 0) {
+        reportIncompleteItemFile(file, result);
     }
     lvwMain->setUpdatesEnabled(false);
     lvwMain->setRowCount(int(result.records.size()));
     int row = 0;
     for (const core::ItemRecord &record : result.records)
-        setRowTexts(row++, {record.Title, record.Pattern, record.Output, record.Relation});
+        setRowTexts(row++, { record.Title, record.Pattern, record.Output, record.Relation });
     lvwMain->setUpdatesEnabled(true);
 }
 
@@ -143,7 +160,7 @@ bool frmMain::SaveItems()
     records.reserve(lvwMain->rowCount());
     for (int row = 0; row < lvwMain->rowCount(); ++row) {
         const QStringList t = rowTexts(row);
-        records.append({t.at(0), t.at(1), t.at(2), t.at(3)});
+        records.append({ t.at(0), t.at(1), t.at(2), t.at(3) });
     }
     core::ItemFile file(core::itemFilePath());
     // Keep the encoding the list was read in.
@@ -189,8 +206,8 @@ void frmMain::Form_Unload(bool &cancel)
     core::writeNumber(setting(u"Left"), int(std::lround(toTwips(placement.x()))));
     core::writeNumber(setting(u"Height"), int(std::lround(toTwips(placement.height()))));
     core::writeNumber(setting(u"Width"), int(std::lround(toTwips(placement.width()))));
-    static constexpr const core::Setting *columns[kColumns] = {&setting(u"Column1Width"), &setting(u"Column2Width"),
-                                                                &setting(u"Column3Width"), &setting(u"Column4Width")};
+    static constexpr const core::Setting *columns[kColumns] = { &setting(u"Column1Width"), &setting(u"Column2Width"),
+        &setting(u"Column3Width"), &setting(u"Column4Width") };
     for (int c = 0; c < kColumns; ++c)
         core::writeNumber(*columns[c], int(std::lround(toTwips(lvwMain->columnWidth(c)))));
     if (!SaveItems()) {
@@ -286,7 +303,7 @@ void frmMain::sortRows()
     std::vector<Row> rows;
     rows.reserve(size_t(lvwMain->rowCount()));
     for (int r = 0; r < lvwMain->rowCount(); ++r)
-        rows.push_back({rowTexts(r), r == selected});
+        rows.push_back({ rowTexts(r), r == selected });
     const int key = m_sortKey;
     const bool descending = m_sortOrder == Qt::DescendingOrder;
     std::stable_sort(rows.begin(), rows.end(), [key, descending](const Row &a, const Row &b) {
