@@ -251,7 +251,7 @@ void tst_ItemFile::listRoundTripsInItsEncoding_data()
         << sjisTool + sjisSoft + hangul << Records{ tool, soft, { u"한글"_s, u"h*.zip"_s, u"/h/"_s, QString() } }
         << utf8Tool + utf8Soft + hangul;
     QTest::newRow("a line in neither encoding is left out, never read as replacement characters")
-        << utf8Tool + line("\x81\x20bad", "b*.lzh", "/b/") << Records{ tool } << utf8Tool;
+        << utf8Tool + line("\x81\x20" "bad", "b*.lzh", "/b/") << Records{ tool } << utf8Tool;
 }
 
 void tst_ItemFile::listRoundTripsInItsEncoding()
