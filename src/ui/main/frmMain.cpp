@@ -42,13 +42,12 @@ void reportIncompleteItemFile(const core::ItemFile &file, const core::ItemFile::
 {
     // The user must hear of lines left out before a save can drop them; the
     // file as it is now is kept aside by that save.
-    QString text;
+    QString text = QStringLiteral("%1 の一部を読み込めませんでした。\n").arg(file.path());
     if (result.unreadable > 0)
-        text += QStringLiteral("%1 の %2 件のレコードを読み込めませんでした。\n")
-                    .arg(file.path(), QString::number(result.unreadable));
+        text += QStringLiteral("\n読み込めなかったレコード: %1 件").arg(result.unreadable);
     if (result.cut > 0)
-        text += QStringLiteral("%1 の %2 件のレコードは、テキストの途中にある \" の手前までを読み込みました。\n")
-                    .arg(file.path(), QString::number(result.cut));
+        text += QStringLiteral("\nテキストの途中の引用符 (\") より前だけを読み込んだレコード: %1 件").arg(result.cut);
+    text += u'\n';
     text += QStringLiteral("\n元のファイルは、一覧を保存する前に %1 として残します。").arg(file.backupPath());
     platform::shell().messageBox(text, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
 }
