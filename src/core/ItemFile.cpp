@@ -320,6 +320,9 @@ std::optional<QByteArray> formatItemFile(const QList<ItemRecord> &records, ItemF
     QString text;
     for (const ItemRecord &r : records)
         text += kQuote + r.Title + between + r.Pattern + between + r.Output + between + r.Relation + end;
+    // An empty list is an empty file in every encoding, mark or not.
+    if (records.isEmpty())
+        return QByteArray();
     switch (encoding) {
     case ItemFileEncoding::Cp932:
         return platform::encodeCp932(text);

@@ -242,6 +242,8 @@ void tst_ItemFile::listRoundTripsInItsEncoding_data()
         << utf16(text, false) << Records{ tool, soft } << utf16(text, false);
     QTest::newRow("UTF-16 BE with a byte-order mark stays UTF-16 BE")
         << utf16(text, true) << Records{ tool, soft } << utf16(text, true);
+    QTest::newRow("a list of no records is an empty file, byte-order mark or not")
+        << utf16(QString(), false) << Records{} << QByteArray();
     QTest::newRow("a Shift_JIS list with a UTF-8 line appended is read right and stays Shift_JIS")
         << sjisTool + sjisSoft + utf8New << Records{ tool, soft, fresh } << sjisTool + sjisSoft + sjisNew;
     QTest::newRow("a UTF-8 list with a Shift_JIS line is read right and stays UTF-8")
@@ -250,8 +252,10 @@ void tst_ItemFile::listRoundTripsInItsEncoding_data()
     QTest::newRow("a mostly Shift_JIS list holding a text Shift_JIS lacks becomes UTF-8")
         << sjisTool + sjisSoft + hangul << Records{ tool, soft, { u"한글"_s, u"h*.zip"_s, u"/h/"_s, QString() } }
         << utf8Tool + utf8Soft + hangul;
-    QTest::newRow("a line in neither encoding is left out, never read as replacement characters")
-        << utf8Tool + line("\x81\x20" "bad", "b*.lzh", "/b/") << Records{ tool } << utf8Tool;
+    QTest::newRow("a line in neither encoding is left out, never read as replacement characters") << utf8Tool
+            + line("\x81\x20"
+                   "bad",
+                "b*.lzh", "/b/") << Records{ tool } << utf8Tool;
 }
 
 void tst_ItemFile::listRoundTripsInItsEncoding()
