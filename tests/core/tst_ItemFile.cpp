@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,12 +49,8 @@ QByteArray line(const QByteArray &title, const QByteArray &pattern, const QByteA
 
 QByteArray utf16(const QString &text, bool bigEndian)
 {
-    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    for (const QChar c : text) {
-        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
-        bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
-    }
-    return bytes;
+    return QStringEncoder(
+        bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(text);
 }
 
 } // namespace
