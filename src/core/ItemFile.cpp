@@ -158,7 +158,7 @@ private:
     void refuse(int lineNumber)
     {
         ++m_scan.unreadable;
-        qCWarning(lcItemFile) << "skipping unreadable item record on line" << lineNumber;
+        qCWarning(lcItemFile) << "skipping malformed item record on line" << lineNumber;
     }
     void dropPending()
     {
