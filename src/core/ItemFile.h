@@ -22,8 +22,10 @@ struct ItemRecord {
 };
 
 // How the bytes of ITEM.DAT are encoded. Files made on Linux are UTF-8; a file
-// brought over from Windows is Shift_JIS (CP932).
-enum class ItemFileEncoding { Utf8, Cp932 };
+// brought over from Windows is Shift_JIS (CP932). Some Windows editors save
+// text as UTF-8 or UTF-16 behind a byte-order mark; such a file is written
+// back the way it came, mark included.
+enum class ItemFileEncoding { Utf8, Cp932, Utf8Bom, Utf16Le, Utf16Be };
 
 // Why ITEM.DAT could not be read or written, for a message to the user.
 struct ItemFileError {
@@ -31,9 +33,23 @@ struct ItemFileError {
     QString reason;
 };
 
-struct ItemFileContents {
-    QList<ItemRecord> records;
+// What a pass over an item file found besides its records.
+struct ItemFileScan {
+    // The encoding to write the list back in: the one marked by a byte-order
+    // mark, else the one most records were written in.
     ItemFileEncoding encoding = ItemFileEncoding::Utf8;
+    // Records that could not be read and are left out (a line of five
+    // fields, an open quote, bytes of no known encoding, ...).
+    int unreadable = 0;
+    // Records read only up to a double quote inside one of their texts.
+    int cut = 0;
+
+    // Whether a list written from the records would lose something of the file.
+    bool losesText() const { return unreadable > 0 || cut > 0; }
+};
+
+struct ItemFileContents : ItemFileScan {
+    QList<ItemRecord> records;
 };
 
 // Parses the bytes of an item file; never fails (see ItemFile.cpp for what is
@@ -46,11 +62,12 @@ struct ItemFields {
 };
 
 // Decodes the file's bytes and calls visit for every record that reads
-// completely, in file order, without copying the texts; gives the encoding.
-ItemFileEncoding visitItemFile(QByteArrayView bytes, const std::function<void(const ItemFields &)> &visit);
+// completely, in file order, without copying the texts.
+ItemFileScan visitItemFile(QByteArrayView bytes, const std::function<void(const ItemFields &)> &visit);
 
-// The bytes of an item file holding records, in the given encoding. Nothing
-// when the encoding is CP932 and some text has no CP932 form.
+// The bytes of an item file holding records, in the given encoding (with its
+// byte-order mark, if it has one). Nothing when the encoding is CP932 and
+// some text has no CP932 form.
 std::optional<QByteArray> formatItemFile(const QList<ItemRecord> &records, ItemFileEncoding encoding);
 
 // Whether a text survives a write and a read unchanged: the format has no
@@ -59,7 +76,8 @@ std::optional<QByteArray> formatItemFile(const QList<ItemRecord> &records, ItemF
 bool isStorableItemText(QStringView text);
 
 // ITEM.DAT at a fixed path. Remembers the encoding it last read, so a file
-// brought from Windows is written back as Shift_JIS while it can be.
+// brought from Windows is written back as Shift_JIS while it can be, and
+// whether that read left anything out, so the write keeps the old file aside.
 class ItemFile final {
 public:
     explicit ItemFile(QString path);
@@ -70,20 +88,34 @@ public:
     // The records of the file. A missing file, or a name that is not a
     // regular file, holds no records. An error only when the file exists and
     // cannot be read; a caller must not write back over such a file.
+    // unreadable and cut count what the records leave out of the file.
     struct ReadResult {
         QList<ItemRecord> records;
         std::optional<ItemFileError> error;
+        int unreadable = 0;
+        int cut = 0;
     };
     ReadResult read();
 
     // Replaces the file with records. The new contents go to a temporary file
     // beside it that is renamed over the old one, so a failed write leaves the
-    // previous file whole. Creates the folder if needed.
+    // previous file whole. Creates the folder if needed. When the last read
+    // left records out, the file as read is first kept at backupPath(); if
+    // that fails, nothing is written.
     std::optional<ItemFileError> write(const QList<ItemRecord> &records);
 
+    // Where write() keeps the file as last read when that read left records
+    // out: ITEM.DAT.bak beside it, or the copy already there with the same
+    // bytes, else the first free ITEM.DAT.bak.N. Empty when nothing is left out.
+    QString backupPath() const;
+
 private:
+    std::optional<ItemFileError> keepBackup();
+
     QString m_path;
     ItemFileEncoding m_encoding = ItemFileEncoding::Utf8;
+    // The bytes last read, while the records read from them lack something.
+    QByteArray m_incompleteBytes;
 };
 
 // Where ITEM.DAT lives: beside the executable when that folder is writable and

@@ -93,6 +93,38 @@ QString decodeCp932(const QByteArray &bytes)
     return out ? QString::fromUtf8(*out) : QString::fromLatin1(bytes);
 }
 
+Cp932Decoder::Cp932Decoder()
+    : m_cd(iconv_open("UTF-8", "CP932"))
+{
+}
+
+Cp932Decoder::~Cp932Decoder()
+{
+    if (m_cd != reinterpret_cast<void *>(-1))
+        iconv_close(static_cast<iconv_t>(m_cd));
+}
+
+std::optional<QString> Cp932Decoder::decode(QByteArrayView bytes)
+{
+    if (m_cd == reinterpret_cast<void *>(-1))
+        return std::nullopt;
+    const auto cd = static_cast<iconv_t>(m_cd);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr); // a failed call may leave state behind
+    QByteArray out;
+    char buffer[4096];
+    char *src = const_cast<char *>(bytes.constData());
+    size_t srcLeft = size_t(bytes.size());
+    while (srcLeft > 0) {
+        char *dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buffer, qsizetype(dst - buffer));
+        if (r == size_t(-1) && errno != E2BIG)
+            return std::nullopt;
+    }
+    return QString::fromUtf8(out);
+}
+
 std::optional<QByteArray> encodeCp932(const QString &text)
 {
     return convert("CP932", "UTF-8", text.toUtf8(), false, {});

@@ -13,6 +13,23 @@ bool isValidUtf8(QByteArrayView bytes);
 // (CP932, with its NEC and IBM extensions). Bytes that do not decode become U+FFFD.
 QString decodeCp932(const QByteArray &bytes);
 
+// Decodes CP932 piece by piece with one converter, refusing bytes that are
+// no CP932 text instead of replacing them: a reader that must never turn a
+// user's text into U+FFFD asks this first.
+class Cp932Decoder final {
+public:
+    Cp932Decoder();
+    ~Cp932Decoder();
+    Cp932Decoder(const Cp932Decoder &) = delete;
+    Cp932Decoder &operator=(const Cp932Decoder &) = delete;
+
+    // The text, or nothing when some bytes do not decode.
+    std::optional<QString> decode(QByteArrayView bytes);
+
+private:
+    void *m_cd; // iconv_t
+};
+
 // Encodes to CP932; nothing when some character has no CP932 form.
 std::optional<QByteArray> encodeCp932(const QString &text);
 

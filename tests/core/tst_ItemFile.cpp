@@ -1,4 +1,5 @@
 #include "core/ItemFile.h"
+#include "core/Startup.h"
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +41,18 @@ const QByteArray kSjisSoft = QByteArray::fromHex("835c83748367");
 const QString kTool = QStringLiteral("ツール");
 const QString kSoft = QStringLiteral("ソフト");
 
+// A record line in the writer's form, its texts already encoded.
+QByteArray line(const QByteArray &title, const QByteArray &pattern, const QByteArray &folder)
+{
+    return "\"" + title + "\",\"" + pattern + "\",\"" + folder + "\",\"\"\r\n";
+}
+
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    return QStringEncoder(
+        bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)(text);
+}
+
 } // namespace
 
 class tst_ItemFile : public QObject {
@@ -52,6 +66,11 @@ private Q_SLOTS:
     void shiftJisFileGainingAnUnmappableTextBecomesUtf8();
     void malformedRecordsAreSkipped_data();
     void malformedRecordsAreSkipped();
+    void listRoundTripsInItsEncoding_data();
+    void listRoundTripsInItsEncoding();
+    void saveKeepsWhatCouldNotBeReadAside_data();
+    void saveKeepsWhatCouldNotBeReadAside();
+    void keptCopyIsNeverOverwritten();
     void randomBytesNeverYieldBrokenRecords();
     void missingFolderOrFifoHoldsNoRecords();
     void saveCutOffMidWayKeepsThePreviousFile();
@@ -153,14 +172,19 @@ void tst_ItemFile::malformedRecordsAreSkipped_data()
     QTest::newRow("a record cut short at the end of the file is dropped") << good + "\"Cut\",\"c*.lzh\"" << goodOnly;
     QTest::newRow("a quoted field left open drops its line only")
         << "\"Open\",\"o*.lzh\",\"/o/\",\"r.txt\r\n" + good << goodOnly;
-    QTest::newRow("a stray quote inside a title drops that record only")
-        << "\"He said \"hi\"\",\"h*.lzh\",\"/h/\",\"\"\r\n" + good << goodOnly;
+    QTest::newRow("a stray quote inside a title cuts the title there, as the Windows program does")
+        << "\"He said \"hi\"\",\"h*.lzh\",\"/h/\",\"\"\r\n" + good
+        << Records{ { u"He said "_s, u"h*.lzh"_s, u"/h/"_s, QString() }, goodOnly.first() };
     QTest::newRow("a comma in an unquoted title drops the record instead of shifting its fields")
         << "Foo, Inc,foo*.lzh,/opt/foo/,readme.txt\r\n" + good << goodOnly;
     QTest::newRow("a trailing comma makes a fifth field and drops the record") << good + "\"a\",\"b\",\"c\",\"d\",\r\n"
                                                                                << goodOnly;
-    QTest::newRow("a record split over two lines is dropped")
-        << "\"Split\",\"s*.lzh\"\r\n\"/s/\",\"\"\r\n" + good << goodOnly;
+    QTest::newRow("a record split over two lines is read whole") << "\"Split\",\"s*.lzh\"\r\n\"/s/\",\"\"\r\n"
+            + good << Records{ { u"Split"_s, u"s*.lzh"_s, u"/s/"_s, QString() }, goodOnly.first() };
+    QTest::newRow("a short line followed by a whole record is dropped rather than joined to it")
+        << "\"Cut\",\"c*.lzh\",\"/c/\"\r\n" + good << goodOnly;
+    QTest::newRow("a blank line ends a record cut short")
+        << "\"Cut\",\"c*.lzh\"\r\n\r\n\"/c/\",\"\"\r\n" + good << goodOnly;
     QTest::newRow("unquoted fields run to the comma or the line end")
         << QByteArray("Tool,tool*.lzh,/opt/tool/,readme.txt\r\n")
         << Records{ { u"Tool"_s, u"tool*.lzh"_s, u"/opt/tool/"_s, u"readme.txt"_s } };
@@ -185,6 +209,126 @@ void tst_ItemFile::malformedRecordsAreSkipped()
     QFETCH(QByteArray, bytes);
     QFETCH(Records, expected);
     QCOMPARE(core::parseItemFile(bytes).records, expected);
+}
+
+void tst_ItemFile::listRoundTripsInItsEncoding_data()
+{
+    // The file as found, the records read from it, and the file after they
+    // are written back unchanged.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Records>("records");
+    QTest::addColumn<QByteArray>("written");
+    const QString kNew = QStringLiteral("新しい");
+    const QByteArray sjisTool = line(kSjisTool, "tool*.lzh", "/opt/" + kSjisSoft + "/");
+    const QByteArray utf8Tool = line(kTool.toUtf8(), "tool*.lzh", "/opt/" + kSoft.toUtf8() + "/");
+    const QByteArray sjisSoft = line(kSjisSoft, "soft*.zip", "/s/");
+    const QByteArray utf8Soft = line(kSoft.toUtf8(), "soft*.zip", "/s/");
+    const QByteArray utf8New = line(kNew.toUtf8(), "new*.lzh", "/opt/" + kNew.toUtf8() + "/");
+    const QByteArray sjisNew = *platform::encodeCp932(QString::fromUtf8(utf8New));
+    const ItemRecord tool{ kTool, u"tool*.lzh"_s, u"/opt/"_s + kSoft + u"/"_s, QString() };
+    const ItemRecord soft{ kSoft, u"soft*.zip"_s, u"/s/"_s, QString() };
+    const ItemRecord fresh{ kNew, u"new*.lzh"_s, u"/opt/"_s + kNew + u"/"_s, QString() };
+    const QString text = QString::fromUtf8(utf8Tool + utf8Soft);
+
+    QTest::newRow("Shift_JIS stays byte for byte")
+        << sjisTool + sjisSoft << Records{ tool, soft } << sjisTool + sjisSoft;
+    QTest::newRow("UTF-8 stays byte for byte") << utf8Tool + utf8Soft << Records{ tool, soft } << utf8Tool + utf8Soft;
+    QTest::newRow("UTF-8 with a byte-order mark keeps the mark")
+        << "\xEF\xBB\xBF" + utf8Tool + utf8Soft << Records{ tool, soft } << "\xEF\xBB\xBF" + utf8Tool + utf8Soft;
+    QTest::newRow("UTF-16 LE with a byte-order mark stays UTF-16 LE")
+        << utf16(text, false) << Records{ tool, soft } << utf16(text, false);
+    QTest::newRow("UTF-16 BE with a byte-order mark stays UTF-16 BE")
+        << utf16(text, true) << Records{ tool, soft } << utf16(text, true);
+    QTest::newRow("a list of no records is an empty file, byte-order mark or not")
+        << utf16(QString(), false) << Records{} << QByteArray();
+    QTest::newRow("a Shift_JIS list with a UTF-8 line appended is read right and stays Shift_JIS")
+        << sjisTool + sjisSoft + utf8New << Records{ tool, soft, fresh } << sjisTool + sjisSoft + sjisNew;
+    QTest::newRow("a UTF-8 list with a Shift_JIS line is read right and stays UTF-8")
+        << utf8Tool + sjisNew + utf8Soft << Records{ tool, fresh, soft } << utf8Tool + utf8New + utf8Soft;
+    const QByteArray hangul = line(u"한글"_s.toUtf8(), "h*.zip", "/h/");
+    QTest::newRow("a mostly Shift_JIS list holding a text Shift_JIS lacks becomes UTF-8")
+        << sjisTool + sjisSoft + hangul << Records{ tool, soft, { u"한글"_s, u"h*.zip"_s, u"/h/"_s, QString() } }
+        << utf8Tool + utf8Soft + hangul;
+    QTest::newRow("a line in neither encoding is left out, never read as replacement characters") << utf8Tool
+            + line("\x81\x20"
+                   "bad",
+                "b*.lzh", "/b/") << Records{ tool } << utf8Tool;
+}
+
+void tst_ItemFile::listRoundTripsInItsEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(Records, records);
+    QFETCH(QByteArray, written);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"ITEM.DAT"_s);
+    test::writeFile(path, bytes);
+
+    // Start-up streams the file; it must see the same records as the window.
+    const QString archive = u"new1.lzh"_s;
+    QCOMPARE(core::matchingItemsInFile(archive, path), core::matchingItems(archive, records));
+    ItemFile file(path);
+    QCOMPARE(file.read().records, records);
+    QVERIFY(!file.write(records));
+    QCOMPARE(readBytes(path), written);
+    QVERIFY(!readBytes(path).contains("\xEF\xBF\xBD"));
+}
+
+void tst_ItemFile::saveKeepsWhatCouldNotBeReadAside_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Records>("records");
+    QTest::addColumn<bool>("keptAside");
+    const QByteArray good = "\"Good\",\"g*.lzh\",\"/g/\",\"r.txt\"\r\n";
+    const Records goodOnly{ { u"Good"_s, u"g*.lzh"_s, u"/g/"_s, u"r.txt"_s } };
+    QTest::newRow("a line of five fields") << good + "\"a\",\"b\",\"c\",\"d\",\"e\"\r\n" << goodOnly << true;
+    QTest::newRow("a line of three fields") << "\"a\",\"b\",\"c\"\r\n" + good << goodOnly << true;
+    QTest::newRow("a text cut at an inner quote")
+        << QByteArray("\"Foo \"Pro\" Edition\",\"foo*.zip\",\"/opt/foo/\",\"\"\r\n")
+        << Records{ { u"Foo "_s, u"foo*.zip"_s, u"/opt/foo/"_s, QString() } } << true;
+    QTest::newRow("a 10 MB garbage line") << QByteArray(10 * 1024 * 1024, 'x') << Records{} << true;
+    QTest::newRow("binary junk") << QByteArray::fromHex("00c3ff810d0a9f22e0802c2c2c2c2c0a") << Records{} << true;
+    QTest::newRow("a record on two lines loses nothing")
+        << QByteArray("\"Good\",\"g*.lzh\"\r\n\"/g/\",\"r.txt\"\r\n") << goodOnly << false;
+    QTest::newRow("blank lines lose nothing") << "\r\n  \r\n" + good + "\r\n" << goodOnly << false;
+}
+
+void tst_ItemFile::saveKeepsWhatCouldNotBeReadAside()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(Records, records);
+    QFETCH(bool, keptAside);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"ITEM.DAT"_s);
+    test::writeFile(path, bytes);
+
+    ItemFile file(path);
+    QCOMPARE(file.read().records, records);
+    QVERIFY(!file.write(records));
+    QCOMPARE(ItemFile(path).read().records, records);
+    QCOMPARE(QFileInfo::exists(path + u".bak"_s), keptAside);
+    if (keptAside)
+        QVERIFY(readBytes(path + u".bak"_s) == bytes);
+}
+
+void tst_ItemFile::keptCopyIsNeverOverwritten()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"ITEM.DAT"_s);
+    const QByteArray first = "\"a\",\"b\",\"c\"\r\n";
+    const QByteArray second = "\"d\",\"e\",\"f\",\"g\",\"h\"\r\n";
+    for (const QByteArray &bytes : { first, first, second }) {
+        test::writeFile(path, bytes);
+        ItemFile file(path);
+        file.read();
+        QVERIFY(!file.write({}));
+        // Clean now: saving again keeps nothing more.
+        file.read();
+        QVERIFY(!file.write({}));
+    }
+    QCOMPARE(readBytes(path + u".bak"_s), first);
+    QCOMPARE(readBytes(path + u".bak.2"_s), second);
+    QVERIFY(!QFileInfo::exists(path + u".bak.3"_s));
 }
 
 void tst_ItemFile::randomBytesNeverYieldBrokenRecords()

@@ -796,8 +796,12 @@ void tst_frmItem::leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow
 void tst_frmItem::leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow()
 {
     QFETCH(QString, way);
-    // A line the list cannot read: it is gone once the main window wrote the file.
-    test::writeFile(core::itemFilePath(), "\"A\",\"a*.zip\",\"/tools/A/\",\"a.txt\"\r\n\"broken\",\"b*.zip\"\r\n");
+    // A line the list cannot read: it is gone once the main window wrote the
+    // file, kept aside beside it, and the hidden window's load said so.
+    const QByteArray listed = "\"A\",\"a*.zip\",\"/tools/A/\",\"a.txt\"\r\n\"broken\",\"b*.zip\"\r\n";
+    const QString kept = core::itemFilePath() + QStringLiteral(".bak");
+    QFile::remove(kept);
+    test::writeFile(core::itemFilePath(), listed);
     frmItem &editor = openForArchive(QStringLiteral("Tool12.LZH"),
         { QStringLiteral("Tool"), QStringLiteral("Tool*.LZH"), work(QStringLiteral("T/")), {} });
 
@@ -809,7 +813,8 @@ void tst_frmItem::leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow
         editor.close();
     settle();
 
-    QVERIFY(m_shell->calls.isEmpty());
+    QCOMPARE(m_shell->calls.size(), 1);
+    QVERIFY(m_shell->calls.first().startsWith(QStringLiteral("messageBox|")));
     QVERIFY(m_library->commands.isEmpty());
     QVERIFY(!platform::formIsLoaded<frmItem>());
     QVERIFY(!platform::formIsLoaded<frmMain>());
@@ -819,6 +824,11 @@ void tst_frmItem::leavingInArchiveModeStoresNothingAndUnloadsTheHiddenMainWindow
     QFile file(core::itemFilePath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(!file.readAll().contains("broken"));
+    QFile keptFile(kept);
+    QVERIFY(keptFile.open(QIODevice::ReadOnly));
+    QVERIFY(keptFile.readAll() == listed);
+    keptFile.close();
+    QFile::remove(kept);
 }
 
 void tst_frmItem::relatedFileButtonFollowsTheFolderText_data()

@@ -268,6 +268,8 @@ private Q_SLOTS:
     void filerGetsTheFolderWithoutItsSeparator();
     void deleteSettingsAndExit_data();
     void deleteSettingsAndExit();
+    void unreadableRecordsAreReportedAndKeptAside_data();
+    void unreadableRecordsAreReportedAndKeptAside();
     void failedSaveAsksBeforeLosingTheRows_data();
     void failedSaveAsksBeforeLosingTheRows();
     void helpRequestsGoToTheShell_data();
@@ -1078,6 +1080,52 @@ void tst_frmMain::deleteSettingsAndExit()
     QCOMPARE(storedNames(), staysLoaded ? QStringLiteral("A B C").split(u' ') : QStringLiteral("C B A").split(u' '));
     if (!staysLoaded && settingsKept)
         QCOMPARE(storedNumber(QStringLiteral("ShowStatusBar")), QVariant(1));
+}
+
+void tst_frmMain::unreadableRecordsAreReportedAndKeptAside_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("unreadable");
+    QTest::newRow("a line of five fields among good ones")
+        << QByteArray("\"A\",\"a*\",\"/a/\",\"\"\r\n\"x\",\"y\",\"z\",\"w\",\"v\"\r\n\"B\",\"b*\",\"/b/\",\"\"\r\n")
+        << QStringList{ QStringLiteral("A"), QStringLiteral("B") } << 1;
+    QTest::newRow("a list that cannot be read at all")
+        << QByteArray::fromHex("00c3ff810d0a9f22e0802c2c2c2c2c0a") << QStringList{} << 2;
+}
+
+void tst_frmMain::unreadableRecordsAreReportedAndKeptAside()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, names);
+    QFETCH(int, unreadable);
+    const QString path = core::itemFilePath();
+    const QString kept = path + QStringLiteral(".bak");
+    QFile::remove(kept);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+    frmMain &form = openWindow();
+    QCOMPARE(namesOf(form), names);
+    const QStringList boxes = m_shell->callsOf(QStringLiteral("messageBox"));
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().contains(path) && boxes.first().contains(QStringLiteral("%1 件").arg(unreadable))
+            && boxes.first().contains(kept),
+        qPrintable(boxes.first()));
+    QVERIFY(form.Unload());
+
+    QCOMPARE(storedNames(), names);
+    QFile keptFile(kept);
+    QVERIFY(keptFile.open(QIODevice::ReadOnly));
+    QVERIFY(keptFile.readAll() == bytes);
+    keptFile.close();
+    // What is left reads whole: no second message.
+    openWindow();
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 1);
+    QFile::remove(kept);
 }
 
 void tst_frmMain::failedSaveAsksBeforeLosingTheRows_data()

@@ -38,6 +38,20 @@ QTableWidgetItem *cell(const QString &text)
     return item;
 }
 
+void reportIncompleteItemFile(const core::ItemFile &file, const core::ItemFile::ReadResult &result)
+{
+    // The user must hear of lines left out before a save can drop them; the
+    // file as it is now is kept aside by that save.
+    QString text = QStringLiteral("%1 の一部を読み込めませんでした。\n").arg(file.path());
+    if (result.unreadable > 0)
+        text += QStringLiteral("\n読み込めなかったレコード: %1 件").arg(result.unreadable);
+    if (result.cut > 0)
+        text += QStringLiteral("\nテキストの途中の引用符 (\") より前だけを読み込んだレコード: %1 件").arg(result.cut);
+    text += u'\n';
+    text += QStringLiteral("\n元のファイルは、一覧を保存する前に %1 として残します。").arg(file.backupPath());
+    platform::shell().messageBox(text, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget *parent)
@@ -126,6 +140,8 @@ void frmMain::LoadItems()
         platform::shell().messageBox(QStringLiteral("%1 を読み込めません。\n%2\n\nこのファイルは上書きされません。")
                                          .arg(result.error->fileName, result.error->reason),
             platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+    } else if (result.unreadable > 0 || result.cut > 0) {
+        reportIncompleteItemFile(file, result);
     }
     lvwMain->setUpdatesEnabled(false);
     lvwMain->setRowCount(int(result.records.size()));
