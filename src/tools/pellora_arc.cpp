@@ -64,7 +64,7 @@ int list(const QString &file)
     }
     arc::INDIVIDUALINFO info;
     for (int r = library->FindFirst(handle, QStringLiteral("*.*"), &info); r == 0; r = library->FindNext(handle, &info))
-        std::printf("%llu\t%s\n", static_cast<unsigned long long>(info.dwOriginalSize), info.szFileName);
+        std::printf("%llu\t%s\n", static_cast<unsigned long long>(info.dwOriginalSize), info.szFileName.constData());
     library->CloseArchive(handle);
     return 0;
 }
