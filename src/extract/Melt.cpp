@@ -1,8 +1,10 @@
 #include "extract/Melt.h"
 
+#include "core/TargetFolder.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "extract/frmLog.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/archiver/ArchiverRegistry.h"
 
@@ -14,7 +16,7 @@
 namespace pellora::extract {
 
 MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath, const QString &outputFolder,
-                         const QString &file, const QString &command)
+    const QString &file, const QString &command)
 {
     MeltCall call;
     QString switches;
@@ -36,7 +38,7 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
         switches = command;
     // The texts are quoted without escapes, so a quote inside one would end
     // it early and the rest would be read as another argument.
-    for (const QString &text : {archivePath, outputFolder, file}) {
+    for (const QString &text : { archivePath, outputFolder, file }) {
         if (text.contains(u'"')) {
             call.refusal = QStringLiteral("パスに \" が含まれているため解凍できません。\n%1").arg(text);
             return call;
@@ -68,22 +70,32 @@ namespace pellora::core {
 
 void clsItem::Melt(const QString &file, const QString &output, const QString &command)
 {
-    const QString outputFolder = output == kMissing ? m_output : output;
+    QString outputFolder = output == kMissing ? m_output : output;
+    if (IsAbsoluteFolder(outputFolder))
+        outputFolder = platform::withTrailingSeparator(outputFolder);
     const extract::MeltCall call = extract::composeMeltCall(m_archiveType, m_path, outputFolder, file, command);
     if (call.library.isEmpty()) {
-        platform::shell().messageBox(QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
     }
     if (!call.refusal.isEmpty()) {
-        platform::shell().messageBox(call.refusal, platform::vbOKOnly | platform::vbExclamation,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            call.refusal, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
         return;
     }
     const auto library = arc::ArchiverRegistry::find(call.library);
     if (!library) {
-        platform::shell().messageBox(QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
+        return;
+    }
+
+    // Refused before the library runs: nothing is written and the archive
+    // stays where it is.
+    if (!IsAbsoluteFolder(outputFolder)) {
+        platform::shell().messageBox(NotAbsoluteTargetMessage(m_title.isEmpty() ? Name() : m_title, outputFolder),
+            platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
         return;
     }
 

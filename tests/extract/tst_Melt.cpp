@@ -31,6 +31,9 @@ private Q_SLOTS:
     void failedRunIsShownEvenWithNoLogAndKeepsTheArchive();
     void extractionElsewhereIsNotFollowedByAnything();
     void unsupportedKindOnlySaysSo();
+    void aTargetThatIsNotAbsoluteIsRefusedBeforeAnything_data();
+    void aTargetThatIsNotAbsoluteIsRefusedBeforeAnything();
+    void aTargetWithoutItsSlashIsStillThatFolder();
     void disposesOfTheArchiveAsConfigured_data();
     void disposesOfTheArchiveAsConfigured();
     void opensTheFolderWithTheConfiguredFiler_data();
@@ -42,7 +45,7 @@ private:
     // Runs Melt on a record for an archive the fake library accepts; closes
     // the result window if one appears and returns its text.
     QString melt(const QString &kind, const QString &file = QStringLiteral("*.*"), const QString &output = kMissing,
-                 const QString &command = kMissing);
+        const QString &command = kMissing);
 
     QTemporaryDir m_config;
     QTemporaryDir m_work;
@@ -78,7 +81,7 @@ void tst_Melt::cleanup()
 QString tst_Melt::melt(const QString &kind, const QString &file, const QString &output, const QString &command)
 {
     const QString archive = QStringLiteral("/dl/foo.%1").arg(kind.toLower());
-    m_library->accepts = {archive};
+    m_library->accepts = { archive };
     const char *library = kind == u"LZH" ? arc::kUnlhaLibrary : kind == u"ZIP" ? arc::kUnzipLibrary : arc::kCabLibrary;
     arc::ArchiverRegistry::install(QString::fromLatin1(library), m_library);
     m_item->setPath(archive);
@@ -106,16 +109,30 @@ void tst_Melt::composesTheCommandLineOfEachKindAndCaller_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("LZH whole archive with the user's -n and -c")
-        << "LZH" << " -n -c" << "*.*" << QString(kMissing) << R"(x -a1 -jp1 -n -c "/dl/a b.lzh" "/Tool/" "*.*")";
+        << "LZH"
+        << " -n -c"
+        << "*.*" << QString(kMissing) << R"(x -a1 -jp1 -n -c "/dl/a b.lzh" "/Tool/" "*.*")";
     QTest::newRow("LZH single entry into the temporary folder ends with -p")
-        << "LZH" << " -n" << "docs/readme.txt" << QString(kMissing) << R"(x -a1 -jp1 -n -p "/dl/a b.lzh" "/Tool/" "docs/readme.txt")";
-    QTest::newRow("ZIP with the user's switch") << "ZIP" << " --i" << "*.*" << QString(kMissing)
-                                                << R"(-x -i --i "/dl/a b.zip" "/Tool/" "*.*")";
-    QTest::newRow("ZIP single entry has no -p") << "ZIP" << "" << "docs/a.txt" << QString(kMissing)
-                                                << R"(-x -i "/dl/a b.zip" "/Tool/" "docs/a.txt")";
-    QTest::newRow("CAB with replace") << "CAB" << " -o" << "*.*" << QString(kMissing) << R"(-x -k -n -o "/dl/a b.cab" "/Tool/" "*.*")";
+        << "LZH"
+        << " -n"
+        << "docs/readme.txt" << QString(kMissing) << R"(x -a1 -jp1 -n -p "/dl/a b.lzh" "/Tool/" "docs/readme.txt")";
+    QTest::newRow("ZIP with the user's switch")
+        << "ZIP"
+        << " --i"
+        << "*.*" << QString(kMissing) << R"(-x -i --i "/dl/a b.zip" "/Tool/" "*.*")";
+    QTest::newRow("ZIP single entry has no -p")
+        << "ZIP"
+        << ""
+        << "docs/a.txt" << QString(kMissing) << R"(-x -i "/dl/a b.zip" "/Tool/" "docs/a.txt")";
+    QTest::newRow("CAB with replace") << "CAB"
+                                      << " -o"
+                                      << "*.*" << QString(kMissing) << R"(-x -k -n -o "/dl/a b.cab" "/Tool/" "*.*")";
     QTest::newRow("a restore's own switches replace everything, -p included")
-        << "LZH" << " -n" << "a.txt" << "x -a1 -jp1 -c" << R"(x -a1 -jp1 -c "/dl/a b.lzh" "/Tool/" "a.txt")";
+        << "LZH"
+        << " -n"
+        << "a.txt"
+        << "x -a1 -jp1 -c"
+        << R"(x -a1 -jp1 -c "/dl/a b.lzh" "/Tool/" "a.txt")";
 }
 
 void tst_Melt::composesTheCommandLineOfEachKindAndCaller()
@@ -128,20 +145,23 @@ void tst_Melt::composesTheCommandLineOfEachKindAndCaller()
         : kind == u"ZIP"                   ? QStringLiteral("UnzipCommandLine")
                                            : QStringLiteral("CabCommandLine");
     core::WriteSetting(setting, core::kRegSz, stored);
-    const auto call = extract::composeMeltCall(kind, QStringLiteral("/dl/a b.") + kind.toLower(), QStringLiteral("/Tool/"), file, command);
+    const auto call = extract::composeMeltCall(
+        kind, QStringLiteral("/dl/a b.") + kind.toLower(), QStringLiteral("/Tool/"), file, command);
     QTEST(call.commandLine, "expected");
     QVERIFY(call.refusal.isEmpty());
 
     // A quote cannot be written inside a quoted text: refused, never composed.
-    const auto quoted = extract::composeMeltCall(kind, QStringLiteral("/dl/say \"hi\".lzh"), QStringLiteral("/Tool/"), file, command);
+    const auto quoted
+        = extract::composeMeltCall(kind, QStringLiteral("/dl/say \"hi\".lzh"), QStringLiteral("/Tool/"), file, command);
     QVERIFY(quoted.commandLine.isEmpty());
     QVERIFY(!quoted.refusal.isEmpty());
 }
 
 void tst_Melt::buildsTheResultText()
 {
-    QCOMPARE(extract::resultText(QStringLiteral("/Tool/"), QStringLiteral("docs/readme.txt  1 バイト  解凍しました\n解凍 1 個\n")),
-             QStringLiteral("TargetFolder : /Tool/\r\ndocs/readme.txt  1 バイト  解凍しました\r\n解凍 1 個\r\n"));
+    QCOMPARE(extract::resultText(
+                 QStringLiteral("/Tool/"), QStringLiteral("docs/readme.txt  1 バイト  解凍しました\n解凍 1 個\n")),
+        QStringLiteral("TargetFolder : /Tool/\r\ndocs/readme.txt  1 バイト  解凍しました\r\n解凍 1 個\r\n"));
     QCOMPARE(extract::resultText(QStringLiteral("/Tool/"), QString()), QStringLiteral("TargetFolder : /Tool/\r\n"));
 }
 
@@ -157,13 +177,14 @@ void tst_Melt::showsTheReportThenDisposesOpensFolderAndRelatedFileInOrder()
     QVERIFY(m_logShown);
     QCOMPARE(shown, QStringLiteral("TargetFolder : %1\nreadme.txt  5 バイト  解凍しました\n").arg(m_item->Output()));
     QCOMPARE(m_library->commands,
-             QStringList{QStringLiteral(R"(x -a1 -jp1 "/dl/foo.lzh" "%1" "*.*")").arg(m_item->Output())});
+        QStringList{ QStringLiteral(R"(x -a1 -jp1 "/dl/foo.lzh" "%1" "*.*")").arg(m_item->Output()) });
     const QString folder = m_item->Output().chopped(1);
-    QCOMPARE(m_shell->calls, (QStringList{
-                                 QStringLiteral("copy|/dl/foo.lzh|%1foo.lzh").arg(m_item->Output()),
-                                 QStringLiteral("start|xdg-open  \"%1\"").arg(folder),
-                                 QStringLiteral("open|%1doc/read me.txt|%2").arg(m_item->Output(), folder),
-                             }));
+    QCOMPARE(m_shell->calls,
+        (QStringList{
+            QStringLiteral("copy|/dl/foo.lzh|%1foo.lzh").arg(m_item->Output()),
+            QStringLiteral("start|xdg-open  \"%1\"").arg(folder),
+            QStringLiteral("open|%1doc/read me.txt|%2").arg(m_item->Output(), folder),
+        }));
 }
 
 void tst_Melt::noLogSkipsOnlyTheResultWindow()
@@ -172,7 +193,7 @@ void tst_Melt::noLogSkipsOnlyTheResultWindow()
     core::writeNumber(core::setting(u"ArchiveOperation"), 1);
     melt(QStringLiteral("ZIP"));
     QVERIFY(!m_logShown);
-    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("trash|/dl/foo.zip")});
+    QCOMPARE(m_shell->calls, QStringList{ QStringLiteral("trash|/dl/foo.zip") });
 }
 
 void tst_Melt::failedRunIsShownEvenWithNoLogAndKeepsTheArchive()
@@ -198,7 +219,8 @@ void tst_Melt::extractionElsewhereIsNotFollowedByAnything()
     QVERIFY(!m_logShown);
     QVERIFY(m_shell->calls.isEmpty());
     QCOMPARE(m_library->commands.size(), 2);
-    QVERIFY(m_library->commands.at(0).endsWith(QStringLiteral(R"(-p "/dl/foo.lzh" "/tmp/x/~meltmp/" "docs/readme.txt")")));
+    QVERIFY(
+        m_library->commands.at(0).endsWith(QStringLiteral(R"(-p "/dl/foo.lzh" "/tmp/x/~meltmp/" "docs/readme.txt")")));
 }
 
 void tst_Melt::unsupportedKindOnlySaysSo()
@@ -206,8 +228,68 @@ void tst_Melt::unsupportedKindOnlySaysSo()
     m_item->setPath(QStringLiteral("/dl/nothing.txt"));
     QVERIFY(m_item->ArchiveType().isEmpty());
     m_item->Melt(QStringLiteral("*.*"), kMissing, kMissing);
-    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("messageBox|対応していないアーカイブ形式です。|0|Pellora")});
+    QCOMPARE(m_shell->calls, QStringList{ QStringLiteral("messageBox|対応していないアーカイブ形式です。|0|Pellora") });
     QVERIFY(m_library->commands.isEmpty());
+}
+
+void tst_Melt::aTargetThatIsNotAbsoluteIsRefusedBeforeAnything_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("named"); // the item as the message names it
+    QTest::newRow("a Windows folder from an item list written there")
+        << QStringLiteral("C:\\Program Files\\Foo\\") << QStringLiteral("Foo") << QStringLiteral("Foo");
+    QTest::newRow("a folder relative to the current one")
+        << QStringLiteral("soft/") << QStringLiteral("Soft") << QStringLiteral("Soft");
+    QTest::newRow("a folder below ~") << QStringLiteral("~/Tools/") << QStringLiteral("Tools")
+                                      << QStringLiteral("Tools");
+    QTest::newRow("no folder at all, for an item chosen without its name: the archive is named")
+        << QString() << QString() << QStringLiteral("foo.lzh");
+}
+
+void tst_Melt::aTargetThatIsNotAbsoluteIsRefusedBeforeAnything()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, title);
+    QFETCH(QString, named);
+    // Everything that would follow an extraction is switched on.
+    core::writeNumber(core::setting(u"ArchiveOperation"), 2);
+    core::writeText(core::setting(u"ArchiveOperationFolder"), m_work.path() + QStringLiteral("/kept/"));
+    core::writeYesNo(core::setting(u"RunExplorer"), true);
+    m_item->setTitle(title);
+    m_item->setOutput(target);
+    m_item->setRelation(QStringLiteral("readme.txt"));
+
+    melt(QStringLiteral("LZH"));
+
+    QVERIFY(m_library->commands.isEmpty());
+    QVERIFY(!m_logShown);
+    const QString message
+        = QStringLiteral("アイテム「%1」の解凍先フォルダ「%2」は絶対パスではないため、解凍しませんでした。")
+              .arg(named, target);
+    QCOMPARE(m_shell->calls, QStringList{ QStringLiteral("messageBox|%1|48|Pellora").arg(message) });
+}
+
+void tst_Melt::aTargetWithoutItsSlashIsStillThatFolder()
+{
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), 3);
+    core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), true);
+    const QString folder = m_work.path() + QStringLiteral("/out");
+    test::writeFile(folder + QStringLiteral("/readme.txt"), "read me");
+    m_item->setOutput(folder);
+    m_item->setRelation(QStringLiteral("readme.txt"));
+
+    melt(QStringLiteral("LZH"));
+
+    QCOMPARE(m_item->Output(), folder + u'/');
+    QCOMPARE(m_library->commands.size(), 1);
+    QVERIFY(m_library->commands.first().endsWith(QStringLiteral("\"%1/\" \"*.*\"").arg(folder)));
+    // The archive goes into the folder, not beside it as outfoo.lzh, and the
+    // related file is found inside it.
+    QCOMPARE(m_shell->calls,
+        (QStringList{ QStringLiteral("copy|/dl/foo.lzh|%1/foo.lzh").arg(folder),
+            QStringLiteral("open|%1/readme.txt|%1").arg(folder) }));
 }
 
 void tst_Melt::disposesOfTheArchiveAsConfigured_data()
@@ -218,17 +300,25 @@ void tst_Melt::disposesOfTheArchiveAsConfigured_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("0 does nothing") << 0 << "/keep/" << false << "/Tool/" << "";
-    QTest::newRow("1 recycles") << 1 << "/keep/" << false << "/Tool/" << "trash|/dl/foo.lzh";
-    QTest::newRow("2 moves to the keeping folder") << 2 << "/keep/" << false << "/Tool/" << "move|/dl/foo.lzh|/keep/foo.lzh";
-    QTest::newRow("3 copies into the target folder") << 3 << "/keep/" << true << "/Tool/" << "copy|/dl/foo.lzh|/Tool/foo.lzh";
+    QTest::newRow("0 does nothing") << 0 << "/keep/" << false << "/Tool/"
+                                    << "";
+    QTest::newRow("1 recycles") << 1 << "/keep/" << false << "/Tool/"
+                                << "trash|/dl/foo.lzh";
+    QTest::newRow("2 moves to the keeping folder") << 2 << "/keep/" << false << "/Tool/"
+                                                   << "move|/dl/foo.lzh|/keep/foo.lzh";
+    QTest::newRow("3 copies into the target folder") << 3 << "/keep/" << true << "/Tool/"
+                                                     << "copy|/dl/foo.lzh|/Tool/foo.lzh";
     QTest::newRow("a keeping folder stored without its separator is still the folder")
-        << 2 << "/keep" << false << "/Tool/" << "move|/dl/foo.lzh|/keep/foo.lzh";
-    QTest::newRow("a value outside 1 to 3 does nothing") << 7 << "/keep/" << false << "/Tool/" << "";
-    QTest::newRow("1 with no folder and the target choice off does not recycle") << 1 << "" << false << "/Tool/" << "";
-    QTest::newRow("2 does nothing when the archive already lies in the target") << 2 << "" << true << "/dl/" << "";
-    QTest::newRow("2 into a folder differing only in case is attempted")
-        << 2 << "" << true << "/DL/" << "move|/dl/foo.lzh|/DL/foo.lzh";
+        << 2 << "/keep" << false << "/Tool/"
+        << "move|/dl/foo.lzh|/keep/foo.lzh";
+    QTest::newRow("a value outside 1 to 3 does nothing") << 7 << "/keep/" << false << "/Tool/"
+                                                         << "";
+    QTest::newRow("1 with no folder and the target choice off does not recycle") << 1 << "" << false << "/Tool/"
+                                                                                 << "";
+    QTest::newRow("2 does nothing when the archive already lies in the target") << 2 << "" << true << "/dl/"
+                                                                                << "";
+    QTest::newRow("2 into a folder differing only in case is attempted") << 2 << "" << true << "/DL/"
+                                                                         << "move|/dl/foo.lzh|/DL/foo.lzh";
 }
 
 void tst_Melt::disposesOfTheArchiveAsConfigured()
@@ -252,8 +342,8 @@ void tst_Melt::opensTheFolderWithTheConfiguredFiler_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("missing: the default with its blank") << QVariant() << "start|xdg-open  \"/Tool\"";
     QTest::newRow("stored empty") << QVariant(QString()) << "start|xdg-open \"/Tool\"";
-    QTest::newRow("a file manager of the user's") << QVariant(QStringLiteral("nautilus --browser"))
-                                                  << "start|nautilus --browser \"/Tool\"";
+    QTest::newRow("a file manager of the user's")
+        << QVariant(QStringLiteral("nautilus --browser")) << "start|nautilus --browser \"/Tool\"";
 }
 
 void tst_Melt::opensTheFolderWithTheConfiguredFiler()
@@ -280,11 +370,14 @@ void tst_Melt::opensTheRelatedFileOrFallsBackToAViewer_data()
     QTest::addColumn<QString>("viewer");
     QTest::addColumn<QString>("expected"); // %1 = the file
 
-    QTest::newRow("an associated application opens it") << 42 << "" << "";
-    QTest::newRow("no association and no viewer: the own text viewer") << 31 << "" << "viewer|%1";
-    QTest::newRow("no association: the viewer gets the path as one argument")
-        << 31 << "mousepad --disable-server" << "program|mousepad|--disable-server|%1";
-    QTest::newRow("any other failure ends silently") << 2 << "mousepad" << "";
+    QTest::newRow("an associated application opens it") << 42 << ""
+                                                        << "";
+    QTest::newRow("no association and no viewer: the own text viewer") << 31 << ""
+                                                                       << "viewer|%1";
+    QTest::newRow("no association: the viewer gets the path as one argument") << 31 << "mousepad --disable-server"
+                                                                              << "program|mousepad|--disable-server|%1";
+    QTest::newRow("any other failure ends silently") << 2 << "mousepad"
+                                                     << "";
 }
 
 void tst_Melt::opensTheRelatedFileOrFallsBackToAViewer()
@@ -304,7 +397,7 @@ void tst_Melt::opensTheRelatedFileOrFallsBackToAViewer()
     QCOMPARE(rest.join(u'\n'), expected.isEmpty() ? QString() : expected.arg(file));
 
     // A related file that is missing, hidden or a folder is not opened.
-    for (const QString &relation : {QStringLiteral("absent.txt"), QStringLiteral(".hidden"), QStringLiteral("sub")}) {
+    for (const QString &relation : { QStringLiteral("absent.txt"), QStringLiteral(".hidden"), QStringLiteral("sub") }) {
         QDir().mkpath(m_item->Output() + QStringLiteral("sub"));
         test::writeFile(m_item->Output() + QStringLiteral(".hidden"), "x");
         m_shell->calls.clear();
