@@ -131,6 +131,9 @@ frmOverlap::frmOverlap(QWidget *parent)
     setSizeGripEnabled(false);
     staOverlap->setSizeGripEnabled(true);
 
+    // The prompt is wider than the design width in the system's font: it
+    // wraps, and the list starts below it (see placePrompt).
+    lblOverlap->setWordWrap(true);
     lblOverlap->setGeometry(twips(60), twips(60), twips(4950), twips(255));
 
     lvwOverlap->setHorizontalHeaderLabels(
@@ -186,6 +189,7 @@ void frmOverlap::Form_Load()
                                                                                     : QAbstractItemView::SelectItems);
     lvwOverlap->setShowGrid(core::readYesNo(setting(u"ListGridLines")));
 
+    placePrompt();
     Form_Resize();
 }
 
@@ -224,7 +228,19 @@ void frmOverlap::resizeEvent(QResizeEvent *event)
     Form::resizeEvent(event);
     // The status bar keeps to the bottom edge by itself.
     staOverlap->setGeometry(0, height() - statusHeight(), width(), statusHeight());
+    placePrompt();
     Form_Resize();
+}
+
+void frmOverlap::placePrompt()
+{
+    // Across the window with the design margins, as many lines high as the
+    // text needs at that width; the list keeps its design top while the
+    // prompt fits above it, and moves down when it does not.
+    const int margin = twips(60);
+    const int width = qMax(1, this->width() - 2 * margin);
+    lblOverlap->setGeometry(margin, margin, width, lblOverlap->heightForWidth(width));
+    lvwOverlap->move(0, qMax(twips(360), lblOverlap->geometry().bottom() + 1 + margin));
 }
 
 void frmOverlap::Form_Resize()
