@@ -29,9 +29,8 @@ Listing list(ArchiverLibrary &library, HARC handle, const QString &wildcard)
     Listing out;
     INDIVIDUALINFO info;
     for (int r = library.FindFirst(handle, wildcard, &info); r == 0; r = library.FindNext(handle, &info)) {
-        const size_t length = strnlen(info.szFileName, sizeof info.szFileName);
-        check(length < sizeof info.szFileName, "a listed name is not NUL-terminated");
-        const QByteArray name(info.szFileName, qsizetype(length));
+        const QByteArray &name = info.szFileName;
+        check(!name.contains('\0'), "a listed name holds a NUL");
         check(pellora::platform::isValidUtf8(name), "a listed name is not UTF-8", QString::fromLatin1(name.toHex()));
         out.append({ name, info.dwOriginalSize });
         check(out.size() <= kMostEntries, "the listing does not end");
@@ -53,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const ArchiveFormat format = pellora::fuzz::formatOf(data[0]);
     static const char *const kLibraries[] = { kUnlhaLibrary, kUnzipLibrary, kCabLibrary };
-    static const QString kWildcards[] = { QStringLiteral("*.*"), QString(), QStringLiteral("*.txt"),
-        QStringLiteral("doc/*") };
+    static const QString kWildcards[]
+        = { QStringLiteral("*.*"), QString(), QStringLiteral("*.txt"), QStringLiteral("doc/*") };
     const QString wildcard = kWildcards[(data[0] / 3) % 4];
     const QString path = pellora::fuzz::writeArchive(data + 1, size - 1);
 

@@ -1,6 +1,7 @@
 #include "core/clsItem.h"
 
 #include "core/ArchiveKind.h"
+#include "core/TargetFolder.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 
@@ -38,15 +39,28 @@ clsItem::clsItem(const QStringList &arguments)
     detectKind();
 }
 
+void clsItem::setOutput(const QString &output)
+{
+    // A folder that is not absolute is kept as it came, to be refused by
+    // extraction in the words the user wrote.
+    m_output = IsAbsoluteFolder(output) ? platform::withTrailingSeparator(output) : output;
+}
+
 void clsItem::setPath(const QString &path)
 {
     m_path = path;
     detectKind();
 }
 
-QString clsItem::Name() const { return m_path.mid(m_path.lastIndexOf(platform::kPathSeparator) + 1); }
+QString clsItem::Name() const
+{
+    return m_path.mid(m_path.lastIndexOf(platform::kPathSeparator) + 1);
+}
 
-QString clsItem::Folder() const { return m_path.left(m_path.lastIndexOf(platform::kPathSeparator) + 1); }
+QString clsItem::Folder() const
+{
+    return m_path.left(m_path.lastIndexOf(platform::kPathSeparator) + 1);
+}
 
 void clsItem::detectKind()
 {

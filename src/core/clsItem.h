@@ -27,7 +27,9 @@ public:
     QString Pattern() const { return m_pattern; }
     void setPattern(const QString &pattern) { m_pattern = pattern; }
     QString Output() const { return m_output; }
-    void setOutput(const QString &output) { m_output = output; }
+    // An absolute folder given without its trailing separator gets one: the
+    // archive's and the related file's names are appended to it directly.
+    void setOutput(const QString &output);
     QString Relation() const { return m_relation; }
     void setRelation(const QString &relation) { m_relation = relation; }
 
@@ -62,8 +64,8 @@ private:
 extern std::shared_ptr<clsItem> CurrentItem;
 
 // Program-wide flags, all false at start.
-extern bool gblnAddMode;        // the item editor adds a row instead of rewriting the selected one
+extern bool gblnAddMode; // the item editor adds a row instead of rewriting the selected one
 extern bool gblnAddFromArchive; // the item editor works for the archive in CurrentItem
-extern bool gblnNoRemoveBox;    // delete an item without asking
+extern bool gblnNoRemoveBox; // delete an item without asking
 
 } // namespace pellora::core

@@ -1,8 +1,10 @@
 #include "extract/Melt.h"
 
+#include "core/TargetFolder.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "extract/frmLog.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/archiver/Report.h"
@@ -71,7 +73,9 @@ namespace pellora::core {
 
 void clsItem::Melt(const QString &file, const QString &output, const QString &command)
 {
-    const QString outputFolder = output == kMissing ? m_output : output;
+    QString outputFolder = output == kMissing ? m_output : output;
+    if (IsAbsoluteFolder(outputFolder))
+        outputFolder = platform::withTrailingSeparator(outputFolder);
     const extract::MeltCall call = extract::composeMeltCall(m_archiveType, m_path, outputFolder, file, command);
     if (call.library.isEmpty()) {
         platform::shell().messageBox(
@@ -87,6 +91,14 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     if (!library) {
         platform::shell().messageBox(
             QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
+        return;
+    }
+
+    // Refused before the library runs: nothing is written and the archive
+    // stays where it is.
+    if (!IsAbsoluteFolder(outputFolder)) {
+        platform::shell().messageBox(NotAbsoluteTargetMessage(m_title.isEmpty() ? Name() : m_title, outputFolder),
+            platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
         return;
     }
 

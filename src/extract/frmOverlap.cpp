@@ -5,6 +5,7 @@
 #include "platform/gui/Twips.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +26,20 @@ constexpr int kKeyReturn = 13;
 constexpr int kKeyEscape = 27;
 
 enum Column { kTitleColumn = 0, kOutputColumn = 1, kRelationColumn = 2 };
+
+const QString kPrompt = QStringLiteral("複数のパターンにマッチしました。解凍先を選択してください。");
+
+// The prompt as it is shown in width pixels: on one line when it fits there,
+// else one sentence a line, so a wrap never leaves a character or two alone
+// on a line of their own (a sentence too long for its line still wraps).
+QString promptFor(const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(kPrompt) <= width)
+        return kPrompt;
+    QString lines = kPrompt;
+    lines.replace(QStringLiteral("。"), QStringLiteral("。\n"));
+    return lines.trimmed();
+}
 
 // Rows sort as text: "b10" before "b9", and names that differ only in case
 // stay together instead of every capital coming first.
@@ -119,7 +134,7 @@ int keyCode(const QKeyEvent *event)
 
 frmOverlap::frmOverlap(QWidget *parent)
     : Form(parent)
-    , lblOverlap(new QLabel(QStringLiteral("複数のパターンにマッチしました。解凍先を選択してください。"), this))
+    , lblOverlap(new QLabel(kPrompt, this))
     , lvwOverlap(new OverlapList(0, 3, this))
     , staOverlap(new QStatusBar(this))
     , mnuPopup(new QMenu(QStringLiteral("ポップアップ"), this))
@@ -131,6 +146,9 @@ frmOverlap::frmOverlap(QWidget *parent)
     setSizeGripEnabled(false);
     staOverlap->setSizeGripEnabled(true);
 
+    // The prompt is wider than the design width in the system's font: it
+    // goes on two lines, and the list starts below it (see placePrompt).
+    lblOverlap->setWordWrap(true);
     lblOverlap->setGeometry(twips(60), twips(60), twips(4950), twips(255));
 
     lvwOverlap->setHorizontalHeaderLabels(
@@ -186,6 +204,7 @@ void frmOverlap::Form_Load()
                                                                                     : QAbstractItemView::SelectItems);
     lvwOverlap->setShowGrid(core::readYesNo(setting(u"ListGridLines")));
 
+    placePrompt();
     Form_Resize();
 }
 
@@ -224,7 +243,20 @@ void frmOverlap::resizeEvent(QResizeEvent *event)
     Form::resizeEvent(event);
     // The status bar keeps to the bottom edge by itself.
     staOverlap->setGeometry(0, height() - statusHeight(), width(), statusHeight());
+    placePrompt();
     Form_Resize();
+}
+
+void frmOverlap::placePrompt()
+{
+    // Across the window with the design margins, as many lines high as the
+    // text needs at that width; the list keeps its design top while the
+    // prompt fits above it, and moves down when it does not.
+    const int margin = twips(60);
+    const int width = qMax(1, this->width() - 2 * margin);
+    lblOverlap->setText(promptFor(lblOverlap->fontMetrics(), width));
+    lblOverlap->setGeometry(margin, margin, width, lblOverlap->heightForWidth(width));
+    lvwOverlap->move(0, qMax(twips(360), lblOverlap->geometry().bottom() + 1 + margin));
 }
 
 void frmOverlap::Form_Resize()

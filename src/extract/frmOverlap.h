@@ -46,6 +46,8 @@ protected:
 
 private:
     void Form_Resize();
+    // Lays the prompt out whole over the list for the window's width.
+    void placePrompt();
     void Form_KeyDown(int keyCode);
     void lvwOverlap_ColumnClick(int columnIndex);
     void lvwOverlap_ItemClick();

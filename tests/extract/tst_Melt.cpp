@@ -31,6 +31,9 @@ private Q_SLOTS:
     void failedRunIsShownEvenWithNoLogAndKeepsTheArchive();
     void extractionElsewhereIsNotFollowedByAnything();
     void unsupportedKindOnlySaysSo();
+    void aTargetThatIsNotAbsoluteIsRefusedBeforeAnything_data();
+    void aTargetThatIsNotAbsoluteIsRefusedBeforeAnything();
+    void aTargetWithoutItsSlashIsStillThatFolder();
     void disposesOfTheArchiveAsConfigured_data();
     void disposesOfTheArchiveAsConfigured();
     void opensTheFolderWithTheConfiguredFiler_data();
@@ -230,6 +233,66 @@ void tst_Melt::unsupportedKindOnlySaysSo()
     m_item->Melt(QStringLiteral("*.*"), kMissing, kMissing);
     QCOMPARE(m_shell->calls, QStringList{ QStringLiteral("messageBox|対応していないアーカイブ形式です。|0|Pellora") });
     QVERIFY(m_library->commands.isEmpty());
+}
+
+void tst_Melt::aTargetThatIsNotAbsoluteIsRefusedBeforeAnything_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("named"); // the item as the message names it
+    QTest::newRow("a Windows folder from an item list written there")
+        << QStringLiteral("C:\\Program Files\\Foo\\") << QStringLiteral("Foo") << QStringLiteral("Foo");
+    QTest::newRow("a folder relative to the current one")
+        << QStringLiteral("soft/") << QStringLiteral("Soft") << QStringLiteral("Soft");
+    QTest::newRow("a folder below ~") << QStringLiteral("~/Tools/") << QStringLiteral("Tools")
+                                      << QStringLiteral("Tools");
+    QTest::newRow("no folder at all, for an item chosen without its name: the archive is named")
+        << QString() << QString() << QStringLiteral("foo.lzh");
+}
+
+void tst_Melt::aTargetThatIsNotAbsoluteIsRefusedBeforeAnything()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, title);
+    QFETCH(QString, named);
+    // Everything that would follow an extraction is switched on.
+    core::writeNumber(core::setting(u"ArchiveOperation"), 2);
+    core::writeText(core::setting(u"ArchiveOperationFolder"), m_work.path() + QStringLiteral("/kept/"));
+    core::writeYesNo(core::setting(u"RunExplorer"), true);
+    m_item->setTitle(title);
+    m_item->setOutput(target);
+    m_item->setRelation(QStringLiteral("readme.txt"));
+
+    melt(QStringLiteral("LZH"));
+
+    QVERIFY(m_library->commands.isEmpty());
+    QVERIFY(!m_logShown);
+    const QString message
+        = QStringLiteral("アイテム「%1」の解凍先フォルダ「%2」は絶対パスではないため、解凍しませんでした。")
+              .arg(named, target);
+    QCOMPARE(m_shell->calls, QStringList{ QStringLiteral("messageBox|%1|48|Pellora").arg(message) });
+}
+
+void tst_Melt::aTargetWithoutItsSlashIsStillThatFolder()
+{
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), 3);
+    core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), true);
+    const QString folder = m_work.path() + QStringLiteral("/out");
+    test::writeFile(folder + QStringLiteral("/readme.txt"), "read me");
+    m_item->setOutput(folder);
+    m_item->setRelation(QStringLiteral("readme.txt"));
+
+    melt(QStringLiteral("LZH"));
+
+    QCOMPARE(m_item->Output(), folder + u'/');
+    QCOMPARE(m_library->commands.size(), 1);
+    QVERIFY(m_library->commands.first().endsWith(QStringLiteral("\"%1/\" \"*.*\"").arg(folder)));
+    // The archive goes into the folder, not beside it as outfoo.lzh, and the
+    // related file is found inside it.
+    QCOMPARE(m_shell->calls,
+        (QStringList{ QStringLiteral("copy|/dl/foo.lzh|%1/foo.lzh").arg(folder),
+            QStringLiteral("open|%1/readme.txt|%1").arg(folder) }));
 }
 
 void tst_Melt::disposesOfTheArchiveAsConfigured_data()

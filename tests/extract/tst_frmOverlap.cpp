@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void layoutFollowsTheStoredColumnsAndFlags_data();
     void layoutFollowsTheStoredColumnsAndFlags();
     void statusBarCountsTheRowsAndTheListEndsAboveIt();
+    void promptIsShownWholeAboveTheList_data();
+    void promptIsShownWholeAboveTheList();
     void headerClicksSortAsText();
     void choosingExtractsIntoTheChosenRowOnly_data();
     void choosingExtractsIntoTheChosenRowOnly();
@@ -154,6 +157,47 @@ void tst_frmOverlap::statusBarCountsTheRowsAndTheListEndsAboveIt()
     QApplication::processEvents();
     QVERIFY(window.isMaximized() && window.width() > 500);
     QCOMPARE(window.lvwOverlap->width(), window.width());
+    QCOMPARE(window.lvwOverlap->geometry().bottom() + 1, window.staOverlap->y());
+}
+
+void tst_frmOverlap::promptIsShownWholeAboveTheList_data()
+{
+    QTest::addColumn<int>("width"); // twips; 0 keeps the design size
+    QTest::addColumn<double>("fontScale");
+    QTest::newRow("at the design size") << 0 << 1.0;
+    QTest::newRow("in a window narrower than the design") << 2500 << 1.0;
+    QTest::newRow("in a larger font") << 0 << 1.5;
+}
+
+void tst_frmOverlap::promptIsShownWholeAboveTheList()
+{
+    QFETCH(int, width);
+    QFETCH(double, fontScale);
+    frmOverlap window;
+    if (fontScale != 1.0) {
+        QFont font = window.font();
+        font.setPointSizeF(font.pointSizeF() * fontScale);
+        window.setFont(font);
+    }
+    window.Load();
+    window.addRow(QStringLiteral("Foo"), QStringLiteral("/f/"), QString());
+    if (width > 0)
+        window.resize(platform::twips(width), window.height());
+    window.show();
+    QApplication::processEvents();
+
+    const QLabel *label = window.lblOverlap;
+    // Broken into lines for the width it has, the text is still the same.
+    QCOMPARE(QString(label->text()).remove(u'\n'),
+        QStringLiteral("複数のパターンにマッチしました。解凍先を選択してください。"));
+    // Every line of the text, broken where the label's width makes it
+    // break, lies inside the label; the label lies inside the window and
+    // above the list.
+    const QRect room = label->contentsRect();
+    const QRect needed = label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text());
+    QVERIFY(needed.width() <= room.width() && needed.height() <= room.height());
+    QVERIFY(window.rect().contains(label->geometry()));
+    QVERIFY(label->geometry().bottom() < window.lvwOverlap->y());
     QCOMPARE(window.lvwOverlap->geometry().bottom() + 1, window.staOverlap->y());
 }
 

@@ -4,8 +4,6 @@
 
 #include <QStringList>
 
-#include <cstring>
-
 namespace pellora::test {
 
 // A library described as plain data: it accepts the files it is told to,
@@ -37,7 +35,7 @@ public:
             return -1;
         *info = {};
         info->dwOriginalSize = entries.at(m_next).first;
-        std::strncpy(info->szFileName, entries.at(m_next).second.constData(), sizeof info->szFileName - 1);
+        info->szFileName = entries.at(m_next).second;
         ++m_next;
         return 0;
     }

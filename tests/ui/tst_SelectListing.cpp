@@ -1,10 +1,13 @@
 #include "platform/archiver/ArchiverRegistry.h"
+#include "support/ArchiveWriter.h"
+#include "support/ArchiverRun.h"
 #include "support/FakeArchiver.h"
 #include "support/TestSupport.h"
 #include "ui/select/SelectListing.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +58,16 @@ SelectRows listArchive(const QString &kind, const QString &path)
     return rows;
 }
 
+// A name of exactly bytes bytes ending in ".txt", in folders made of unit
+// (each short enough for a file system to take as one name).
+QByteArray longName(qsizetype bytes, const QByteArray &unit)
+{
+    QByteArray name;
+    while (bytes - name.size() > unit.size() + 5)
+        name += unit + '/';
+    return name + QByteArray(bytes - name.size() - 4, 'x') + ".txt";
+}
+
 SelectRows listFolder(const QString &folder)
 {
     SelectRows rows;
@@ -85,6 +98,8 @@ private Q_SLOTS:
     void splitsOnlyOnTheSeparatorOfTheKind();
     void archivesThatCannotBeListedGiveNoRows_data();
     void archivesThatCannotBeListedGiveNoRows();
+    void longNamesListWholeAsExtractionWritesThem_data();
+    void longNamesListWholeAsExtractionWritesThem();
 
     void listsEveryFileBelowAFolder_data();
     void listsEveryFileBelowAFolder();
@@ -322,6 +337,34 @@ void tst_SelectListing::archivesThatCannotBeListedGiveNoRows()
     QFETCH(QString, kind);
     QFETCH(QString, file);
     QVERIFY(listArchive(kind, file).empty());
+}
+
+void tst_SelectListing::longNamesListWholeAsExtractionWritesThem_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    const QByteArray japanese = QStringLiteral("あ").toUtf8().repeated(66);
+    QTest::newRow("513 bytes") << longName(513, QByteArray(198, 'a'));
+    QTest::newRow("605 bytes in Japanese folders") << longName(605, japanese);
+    QTest::newRow("3000 bytes") << longName(3000, QByteArray(198, 'a'));
+}
+
+void tst_SelectListing::longNamesListWholeAsExtractionWritesThem()
+{
+    QFETCH(QByteArray, name);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("long.zip"));
+    test::writeZip(archive, { { name, "long" }, { "short.txt", "short" } });
+    if (QTest::currentTestFailed())
+        return;
+
+    const SelectRows rows = listArchive(QStringLiteral("ZIP"), archive);
+    QCOMPARE(rows.size(), size_t(2));
+    QCOMPARE(QByteArray(rows[0].relativePath().toUtf8()), name);
+    QVERIFY(rows[0].name.endsWith(QStringLiteral(".txt")));
+    // What the chooser would store as the related file is what extraction makes.
+    const QString output = dir.filePath(QStringLiteral("out/"));
+    test::extractAll(QStringLiteral("ZIP"), archive, output);
+    QVERIFY(QFileInfo(output + rows[0].relativePath()).isFile());
 }
 
 void tst_SelectListing::listsEveryFileBelowAFolder_data()

@@ -46,6 +46,12 @@ const QString kRelationQuote = QStringLiteral("関連ファイルに\"は使え�
 const QString kNameEmpty = QStringLiteral("ソフト名を入力してください。");
 const QString kPatternEmpty = QStringLiteral("ファイルパターンを入力してください。");
 const QString kFolderEmpty = QStringLiteral("解凍先フォルダを入力してください。");
+// The refusal of a target folder that is not an absolute path.
+QString folderNotAbsolute(const QString &folder)
+{
+    return QStringLiteral("解凍先フォルダ「%1」は絶対パスではありません。\n/ で始まるフォルダを指定してください。")
+        .arg(folder);
+}
 const QString kMismatch = QStringLiteral("現在のファイル名とファイルパターンがマッチしませんがよろしいですか?");
 const QString kAddCaption = QStringLiteral("新しいアイテムの追加");
 const QString kEditCaption = QStringLiteral("アイテムの編集");
@@ -534,6 +540,13 @@ void tst_frmItem::invalidInputNamesTheFirstFailingFieldAndKeepsTheEditor_data()
     QTest::newRow("an empty folder is asked for") << QStringList{ n, p, {}, {} } << kFolderEmpty;
     QTest::newRow("an empty folder comes before a quote in the related file")
         << QStringList{ n, p, {}, q } << kFolderEmpty;
+    const QString windows = QStringLiteral("C:\\Program Files\\Foo\\");
+    QTest::newRow("a Windows folder, as an item list from Windows holds it, is refused")
+        << QStringList{ n, p, windows, r } << folderNotAbsolute(windows);
+    QTest::newRow("a folder relative to the current one is refused")
+        << QStringList{ n, p, QStringLiteral("soft/"), r } << folderNotAbsolute(QStringLiteral("soft/"));
+    QTest::newRow("a folder below ~ is refused, and before a quote in the related file")
+        << QStringList{ n, p, QStringLiteral("~/Tools"), q } << folderNotAbsolute(QStringLiteral("~/Tools"));
     QTest::newRow("a related file with a double quote is refused") << QStringList{ n, p, f, q } << kRelationQuote;
     QTest::newRow("a single double quote in the related file is refused")
         << QStringList{ n, p, f, QStringLiteral("\"") } << kRelationQuote;

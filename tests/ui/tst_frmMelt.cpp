@@ -62,7 +62,8 @@ private Q_SLOTS:
     void showsTheStoredChoices();
     void extractsWithTheChosenOptionsAndStoresThem_data();
     void extractsWithTheChosenOptionsAndStoresThem();
-    void emptyTargetFolderIsRefusedAndTheDialogStays();
+    void unusableTargetFolderIsRefusedAndTheDialogStays_data();
+    void unusableTargetFolderIsRefusedAndTheDialogStays();
     void leavingExtractsNothingAndStoresNothing_data();
     void leavingExtractsNothingAndStoresNothing();
     void addPreparesTheEditorForTheArchive_data();
@@ -322,15 +323,32 @@ void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem()
     QVERIFY(!core::CurrentItem);
 }
 
-void tst_frmMelt::emptyTargetFolderIsRefusedAndTheDialogStays()
+void tst_frmMelt::unusableTargetFolderIsRefusedAndTheDialogStays_data()
 {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    const QString notAbsolute = QStringLiteral(
+        "messageBox|解凍先フォルダ「%1」は絶対パスではありません。\n/ で始まるフォルダを指定してください。|48|Pellora");
+    QTest::newRow("an empty folder") << QString() << kEmptyFolderMessage;
+    QTest::newRow("a Windows folder from an item list written there")
+        << QStringLiteral("C:\\Program Files\\Foo\\") << notAbsolute.arg(QStringLiteral("C:\\Program Files\\Foo\\"));
+    QTest::newRow("a folder relative to the current one")
+        << QStringLiteral("soft/") << notAbsolute.arg(QStringLiteral("soft/"));
+    QTest::newRow("a folder below ~, which no shell expands here")
+        << QStringLiteral("~/Tools") << notAbsolute.arg(QStringLiteral("~/Tools"));
+}
+
+void tst_frmMelt::unusableTargetFolderIsRefusedAndTheDialogStays()
+{
+    QFETCH(QString, typed);
     frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
-    dialog.txtTargetFolder->clear();
+    dialog.txtTargetFolder->setText(typed);
     dialog.optArchiveOperation[2]->click();
     dialog.chkRunExplorer->click();
     dialog.cmdMelt->click();
 
-    QCOMPARE(m_shell->calls, QStringList{ kEmptyFolderMessage });
+    QFETCH(QString, message);
+    QCOMPARE(m_shell->calls, QStringList{ message });
     QVERIFY(m_library->commands.isEmpty());
     QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), kAbsent);
     QCOMPARE(storedNumber(core::setting(u"RunExplorer")), kAbsent);

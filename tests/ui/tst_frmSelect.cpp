@@ -4,6 +4,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/gui/Form.h"
 #include "platform/gui/Twips.h"
+#include "support/ArchiveWriter.h"
 #include "support/FakeArchiver.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -138,6 +140,8 @@ private Q_SLOTS:
     void closingRemovesThePrivateFolder_data();
     void closingRemovesThePrivateFolder();
     void aHelpFileBringsItsContentsFileAlong();
+    void anEntryNamedOutsideTheArchiveIsNeitherOpenedNorChosen_data();
+    void anEntryNamedOutsideTheArchiveIsNeitherOpenedNorChosen();
     void theEditorsButtonShowsTheChooserModally();
 
 private:
@@ -563,6 +567,66 @@ void tst_frmSelect::aHelpFileBringsItsContentsFileAlong()
     QCOMPARE(library->commands.size(), 3);
     QVERIFY(library->commands.at(2).endsWith(QStringLiteral("\"doc/help.cnt\"")));
     QCOMPARE(m_shell->callsOf(QStringLiteral("open")).size(), 2);
+}
+
+void tst_frmSelect::anEntryNamedOutsideTheArchiveIsNeitherOpenedNorChosen_data()
+{
+    QTest::addColumn<QByteArray>("entry"); // "@" stands for the temporary path
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a parent-folder name reaching a file of the user's beside the private folder")
+        << QByteArray("../secret.txt") << QStringLiteral("解凍先フォルダの外を指しています");
+    QTest::newRow("a name that climbs out after going into a folder")
+        << QByteArray("sub/../../secret.txt") << QStringLiteral("解凍先フォルダの外を指しています");
+    QTest::newRow("an absolute name of the user's file")
+        << QByteArray("@/secret.txt") << QStringLiteral("絶対パスです");
+}
+
+void tst_frmSelect::anEntryNamedOutsideTheArchiveIsNeitherOpenedNorChosen()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QString, reason);
+    // The private folder is made in a temporary path of the test's own, with
+    // the user's file right beside it.
+    const QString temp = work(QStringLiteral("tmp"));
+    const QString secret = temp + QStringLiteral("/secret.txt");
+    test::writeFile(secret, "the user's own");
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    const auto restoreTemp = qScopeGuard([&] {
+        if (savedTemp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", savedTemp);
+    });
+    const QByteArray name = QByteArray(entry).replace('@', QFile::encodeName(temp));
+    m_archive = work(QStringLiteral("dl/evil.zip"));
+    test::writeZip(m_archive, { { name, "from the archive" }, { "good.txt", "good" } });
+    if (QTest::currentTestFailed())
+        return;
+    frmSelect &w = openChooser(Situation::AddingFromArchive);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const int row = rowOf(w, QString::fromUtf8(name));
+    QVERIFY(row >= 0);
+    QCOMPARE(w.model()->row(row).name, QStringLiteral("secret.txt"));
+
+    openThroughPopup(w, row);
+    settle();
+    QCOMPARE(m_shell->callsOf(QStringLiteral("open")), QStringList());
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 1);
+    QVERIFY2(m_shell->calls.first().contains(reason), qPrintable(m_shell->calls.first()));
+
+    // Nor can it become the related file: the window says why and stays.
+    clickRow(w, row);
+    QTest::keyClick(w.lvwSelect, Qt::Key_Return);
+    settle();
+    QVERIFY(platform::formIsLoaded<frmSelect>());
+    QCOMPARE(platform::formInstance<frmItem>().txtRelation->text(), QStringLiteral("before.txt"));
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 2);
+
+    // The user's file is as it was.
+    QFile file(secret);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("the user's own"));
 }
 
 void tst_frmSelect::theEditorsButtonShowsTheChooserModally()

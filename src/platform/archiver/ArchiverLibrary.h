@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -9,9 +10,11 @@ namespace pellora::arc {
 
 // One entry as the listing calls report it. The program reads only these two
 // fields; the size is 64-bit so that entries of 4 GiB and more list truthfully.
+// The name is held whole whatever its length: a name cut to a fixed field
+// would be chosen as a related file that extraction never creates.
 struct INDIVIDUALINFO {
     quint64 dwOriginalSize = 0; // uncompressed size in bytes
-    char szFileName[513] = {}; // path inside the archive, UTF-8, NUL-terminated
+    QByteArray szFileName; // path inside the archive, UTF-8, whole
 };
 
 // Handle of an archive opened for listing; 0 means the open failed.

@@ -6,7 +6,6 @@
 #include "platform/archiver/Progress.h"
 
 #include <archive_entry.h>
-#include <cstring>
 
 namespace pellora::arc {
 
@@ -130,12 +129,8 @@ int BuiltInArchiver::fillNext(Listing &listing, INDIVIDUALINFO *info)
         archive_entry *e = listing.reader->entry();
         if (archive_entry_filetype(e) == AE_IFDIR && !name.endsWith(QLatin1Char(separator)))
             name += QLatin1Char(separator);
-        QByteArray bytes = name.toUtf8();
-        qsizetype n = qMin<qsizetype>(bytes.size(), sizeof info->szFileName - 1);
-        while (n > 0 && n < bytes.size() && (static_cast<unsigned char>(bytes.at(n)) & 0xC0) == 0x80)
-            --n;
         *info = {};
-        std::memcpy(info->szFileName, bytes.constData(), size_t(n));
+        info->szFileName = name.toUtf8();
         info->dwOriginalSize
             = archive_entry_size_is_set(e) && archive_entry_size(e) > 0 ? quint64(archive_entry_size(e)) : 0;
         return 0;

@@ -1,6 +1,7 @@
 #include "ui/dialogs/frmItem.h"
 
 #include "core/Pattern.h"
+#include "core/TargetFolder.h"
 #include "core/clsItem.h"
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
@@ -227,6 +228,9 @@ QString frmItem::firstInputError() const
             return check.quote;
         if (text.isEmpty() && !check.empty.isEmpty())
             return check.empty;
+        // Extraction refuses such a folder; an item is not stored with one.
+        if (check.box == txtFolder && !core::IsAbsoluteFolder(text))
+            return core::NotAbsoluteFolderMessage(text);
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "ui/dialogs/frmMelt.h"
 
+#include "core/TargetFolder.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
@@ -335,6 +336,12 @@ void frmMelt::cmdMelt_Click()
     if (txtTargetFolder->text().isEmpty()) {
         platform::shell().messageBox(
             QStringLiteral("解凍先フォルダを入力してください。"), platform::vbOKOnly | platform::vbExclamation, kTitle);
+        txtTargetFolder->setFocus();
+        return;
+    }
+    if (!core::IsAbsoluteFolder(txtTargetFolder->text())) {
+        platform::shell().messageBox(core::NotAbsoluteFolderMessage(txtTargetFolder->text()),
+            platform::vbOKOnly | platform::vbExclamation, kTitle);
         txtTargetFolder->setFocus();
         return;
     }

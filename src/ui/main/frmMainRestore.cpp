@@ -115,8 +115,14 @@ void frmMain::fillRestoreList(QMenu *list, const QString &folder)
         list->actions().constFirst()->setVisible(false);
 }
 
-void frmMain::mnuItemRestoreList_Click(int index) { restoreListClick(mnuItemRestore, index); }
-void frmMain::mnuPopupRestoreList_Click(int index) { restoreListClick(mnuPopupRestore, index); }
+void frmMain::mnuItemRestoreList_Click(int index)
+{
+    restoreListClick(mnuItemRestore, index);
+}
+void frmMain::mnuPopupRestoreList_Click(int index)
+{
+    restoreListClick(mnuPopupRestore, index);
+}
 
 void frmMain::restoreListClick(QMenu *list, int index)
 {
@@ -125,9 +131,7 @@ void frmMain::restoreListClick(QMenu *list, int index)
         return;
     const QString name = entries.at(index)->data().toString();
     const int answer = platform::shell().messageBox(name + QStringLiteral(" を復元しますか?"),
-                                                    platform::vbYesNo | platform::vbQuestion
-                                                        | platform::vbDefaultButton2,
-                                                    QStringLiteral("Pellora"));
+        platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2, QStringLiteral("Pellora"));
     if (answer == platform::vbYes)
         RestoreArchive(name);
 }
@@ -145,6 +149,7 @@ void frmMain::RestoreArchive(const QString &name)
     const QString switches = restoreSwitches(core::CurrentItem->ArchiveType());
     // Output equal to the folder given to Melt: the result window and the
     // steps after a full extraction follow, without a related file.
+    core::CurrentItem->setTitle(rowTexts(row).at(0));
     core::CurrentItem->setOutput(target);
     core::CurrentItem->setRelation(QString());
     core::CurrentItem->Melt(QStringLiteral("*.*"), target, switches);

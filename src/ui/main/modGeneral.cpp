@@ -15,7 +15,10 @@ namespace pellora::ui {
 
 using core::CurrentItem;
 
-void Main() { Main(QCoreApplication::arguments().mid(1)); }
+void Main()
+{
+    Main(QCoreApplication::arguments().mid(1));
+}
 
 void Main(const QStringList &arguments)
 {
@@ -27,7 +30,7 @@ void Main(const QStringList &arguments)
     }
     if (CurrentItem->ArchiveType().isEmpty()) {
         platform::shell().messageBox(QStringLiteral("指定されたファイルは未対応の形式であるか壊れています。"),
-                                     platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
+            platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
         CurrentItem.reset();
         return;
     }
@@ -35,6 +38,8 @@ void Main(const QStringList &arguments)
     const QList<core::ItemRecord> candidates = core::matchingItemsInFile(CurrentItem->Name(), core::itemFilePath());
 
     if (candidates.size() == 1) {
+        // Named in any message about the item's folder.
+        CurrentItem->setTitle(candidates.first().Title);
         CurrentItem->setOutput(candidates.first().Output);
         CurrentItem->setRelation(candidates.first().Relation);
         CurrentItem->Melt(QStringLiteral("*.*"), core::kMissing, core::kMissing);

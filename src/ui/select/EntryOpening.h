@@ -18,10 +18,25 @@ inline constexpr auto kTempFolderPrefix = u"~meltmp";
 // in it. With a trailing separator; "" when it could not be made.
 QString MakeTempFolder();
 
+// Where an archive entry lands below the folder it is extracted into, by the
+// name checks of every extraction: a plain relative path with native
+// separators, or the reason the name is refused (path stays "").
+struct ArchiveEntryPath {
+    QString path;
+    QString refusal;
+};
+ArchiveEntryPath archiveEntryPath(const QString &entry);
+
+// Says why an archive entry cannot be opened or chosen (refusal from
+// archiveEntryPath).
+void ReportRefusedEntry(const QString &entry, const QString &refusal);
+
 // Extracts one archive entry (its path inside the archive, relative path
 // form) into tempFolder, unless it is there already, and opens it. A help
 // file (".hlp") brings its contents file (".cnt") along. tempFolder is made
 // on first use; it stays "" when that fails, and nothing is extracted then.
+// Only a file the extraction itself wrote inside tempFolder is opened: a
+// name the extraction refuses is said so and nothing is opened.
 void OpenArchiveEntry(core::clsItem &archive, const QString &entry, QString &tempFolder);
 
 // Opens a file below the item's folder: folderText is the folder as typed

@@ -199,7 +199,7 @@ void ListArchive(const QString &archiveType, const QString &archivePath, QObject
     arc::INDIVIDUALINFO info;
     int r = library->FindFirst(handle, QStringLiteral("*.*"), &info);
     while (r == 0) {
-        const QString full = QString::fromUtf8(info.szFileName, qstrnlen(info.szFileName, sizeof info.szFileName));
+        const QString full = QString::fromUtf8(info.szFileName);
         // Folder entries end with the separator and give no row; only the
         // kind's own separator splits a path.
         if (!full.isEmpty() && !full.endsWith(kind->separator)) {

@@ -211,6 +211,7 @@ void frmSelect::fillList()
         const std::shared_ptr<core::clsItem> archive = core::CurrentItem;
         if (archive)
             ListArchive(archive->ArchiveType(), archive->Path(), this, rows);
+        m_listsArchive = true;
         setWindowTitle(kCaption + QStringLiteral(" - ") + (archive ? archive->Name() : QString()));
     }
     m_model->setRows(std::move(rows), listedFolder);
@@ -378,7 +379,19 @@ void frmSelect::choose()
     const int row = selectedRow();
     if (row < 0)
         return;
-    platform::formInstance<frmItem>().txtRelation->setText(m_model->row(row).relativePath());
+    QString relation = m_model->row(row).relativePath();
+    if (m_listsArchive) {
+        // The related file is opened below the item's folder after every
+        // extraction: it must be a plain path inside it, written the way
+        // extraction names the file.
+        const ArchiveEntryPath entryPath = archiveEntryPath(relation);
+        if (!entryPath.refusal.isEmpty()) {
+            ReportRefusedEntry(relation, entryPath.refusal);
+            return;
+        }
+        relation = entryPath.path;
+    }
+    platform::formInstance<frmItem>().txtRelation->setText(relation);
     Unload();
 }
 

@@ -59,7 +59,8 @@ private:
     // Fills the list from the archive or the folder and sets the caption.
     void fillList();
     // Writes the selected row's relative path into the editor and unloads;
-    // does nothing without a selected row.
+    // does nothing without a selected row. An archive entry whose name
+    // extraction refuses is not chosen: the window says why and stays.
     void choose();
     void OpenArchiveEntry();
     void OpenFolderEntry();
@@ -71,6 +72,7 @@ private:
     bool mblnItemClicked = false;
     bool mblnMouseStill = false;
     bool m_placed = false;
+    bool m_listsArchive = false; // rows are the entries of the archive at hand
 
     // Sort state: the key starts at the first column in ascending order.
     int m_sortKey = 0;
