@@ -91,8 +91,7 @@ QString systemMessage(const std::error_code &error)
 
 ItemFileEncoding visitItemFile(QByteArrayView bytes, const std::function<void(const ItemFields &)> &visit)
 {
-    const ItemFileEncoding encoding
-        = platform::isValidUtf8(bytes) ? ItemFileEncoding::Utf8 : ItemFileEncoding::Cp932;
+    const ItemFileEncoding encoding = platform::isValidUtf8(bytes) ? ItemFileEncoding::Utf8 : ItemFileEncoding::Cp932;
     // A Shift_JIS file (from the Windows program) is decoded whole; a UTF-8
     // one line by line, so that a list of a hundred thousand items never
     // needs a second copy of itself in memory.
@@ -142,7 +141,8 @@ ItemFileContents parseItemFile(const QByteArray &bytes)
     ItemFileContents contents;
     contents.records.reserve(bytes.count('\n') + 1);
     contents.encoding = visitItemFile(QByteArrayView(bytes), [&contents](const ItemFields &f) {
-        contents.records.append({ f.Title.toString(), f.Pattern.toString(), f.Output.toString(), f.Relation.toString() });
+        contents.records.append(
+            { f.Title.toString(), f.Pattern.toString(), f.Output.toString(), f.Relation.toString() });
     });
     return contents;
 }
@@ -227,8 +227,12 @@ QString itemFilePath(const QString &executableFolder, const QString &dataFolder)
 {
     const QString name = QStringLiteral("ITEM.DAT");
     const QFileInfo folder(executableFolder);
-    if (folder.isDir() && folder.isWritable() && !platform::isInstalledCopy(executableFolder))
-        return QDir(executableFolder).filePath(name);
+    const QString beside = QDir(executableFolder).filePath(name);
+    // A list beside a portable copy is its list, also where the folder is
+    // read-only (a copy on a read-only medium, or locked down later).
+    if (folder.isDir() && (folder.isWritable() || QFileInfo(beside).isFile())
+        && !platform::isInstalledCopy(executableFolder))
+        return beside;
     return QDir(dataFolder).filePath(name);
 }
 

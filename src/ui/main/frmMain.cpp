@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "core/ItemFile.h"
+#include "core/ItemListStore.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
@@ -50,8 +51,8 @@ frmMain::frmMain(QWidget *parent)
     setWindowTitle(QStringLiteral("Pellora"));
 
     lvwMain->setObjectName(QStringLiteral("lvwMain"));
-    lvwMain->setHorizontalHeaderLabels({QStringLiteral("ソフト名"), QStringLiteral("ファイルパターン"),
-                                        QStringLiteral("解凍先フォルダ"), QStringLiteral("関連ファイル")});
+    lvwMain->setHorizontalHeaderLabels({ QStringLiteral("ソフト名"), QStringLiteral("ファイルパターン"),
+        QStringLiteral("解凍先フォルダ"), QStringLiteral("関連ファイル") });
     lvwMain->verticalHeader()->hide();
     lvwMain->horizontalHeader()->setSectionsClickable(true);
     lvwMain->horizontalHeader()->setHighlightSections(false);
@@ -69,7 +70,7 @@ frmMain::frmMain(QWidget *parent)
     lvwMain->installEventFilter(this);
     enableDrops();
     connect(lvwMain->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { lvwMain_ColumnClick(section + 1); });
+        [this](int section) { lvwMain_ColumnClick(section + 1); });
     setCentralWidget(lvwMain);
 
     statusBar()->addWidget(staMainText, 1);
@@ -85,12 +86,12 @@ void frmMain::Form_Load()
     m_helpFile = platform::helpFolder() + QStringLiteral("index.html");
     // 2.-5. Placement, columns, list look, bars.
     applyPlacement();
-    const int widths[kColumns] = {readNumber(setting(u"Column1Width")), readNumber(setting(u"Column2Width")),
-                                  readNumber(setting(u"Column3Width")), readNumber(setting(u"Column4Width"))};
+    const int widths[kColumns] = { readNumber(setting(u"Column1Width")), readNumber(setting(u"Column2Width")),
+        readNumber(setting(u"Column3Width")), readNumber(setting(u"Column4Width")) };
     for (int c = 0; c < kColumns; ++c)
         lvwMain->setColumnWidth(c, twips(widths[c]));
-    lvwMain->setSelectionBehavior(readYesNo(setting(u"ListFullRowSelect")) ? QAbstractItemView::SelectRows
-                                                                             : QAbstractItemView::SelectItems);
+    lvwMain->setSelectionBehavior(
+        readYesNo(setting(u"ListFullRowSelect")) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
     lvwMain->setShowGrid(readYesNo(setting(u"ListGridLines")));
     tlbMain->setVisible(readYesNo(setting(u"ShowToolBar")));
     statusBar()->setVisible(readYesNo(setting(u"ShowStatusBar")));
@@ -103,7 +104,7 @@ void frmMain::Form_Load()
 void frmMain::applyPlacement()
 {
     const QRect wanted(twips(readNumber(setting(u"Left"))), twips(readNumber(setting(u"Top"))),
-                       twips(readNumber(setting(u"Width"))), twips(readNumber(setting(u"Height"))));
+        twips(readNumber(setting(u"Width"))), twips(readNumber(setting(u"Height"))));
     resize(wanted.size());
     move(wanted.topLeft());
     // A place remembered from a screen that is gone would leave the window
@@ -119,39 +120,65 @@ void frmMain::applyPlacement()
 
 void frmMain::LoadItems()
 {
-    core::ItemFile file(core::itemFilePath());
-    const core::ItemFile::ReadResult result = file.read();
+    m_store = std::make_unique<core::ItemListStore>(core::itemListPlace());
+    const core::ItemFile::ReadResult result = m_store->load();
     if (result.error) {
         m_itemFileUnreadable = true;
-        platform::shell().messageBox(
-            QStringLiteral("%1 を読み込めません。\n%2\n\nこのファイルは上書きされません。").arg(result.error->fileName, result.error->reason),
+        platform::shell().messageBox(QStringLiteral("%1 を読み込めません。\n%2\n\nこのファイルは上書きされません。")
+                                         .arg(result.error->fileName, result.error->reason),
             platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
     }
+    showRecords(result.records);
+}
+
+void frmMain::showRecords(const QList<core::ItemRecord> &records)
+{
     lvwMain->setUpdatesEnabled(false);
-    lvwMain->setRowCount(int(result.records.size()));
+    lvwMain->clearSelection();
+    lvwMain->setRowCount(int(records.size()));
     int row = 0;
-    for (const core::ItemRecord &record : result.records)
-        setRowTexts(row++, {record.Title, record.Pattern, record.Output, record.Relation});
+    for (const core::ItemRecord &record : records)
+        setRowTexts(row++, { record.Title, record.Pattern, record.Output, record.Relation });
     lvwMain->setUpdatesEnabled(true);
+}
+
+QList<core::ItemRecord> frmMain::tableRecords() const
+{
+    QList<core::ItemRecord> records;
+    records.reserve(lvwMain->rowCount());
+    for (int row = 0; row < lvwMain->rowCount(); ++row) {
+        const QStringList t = rowTexts(row);
+        records.append({ t.at(0), t.at(1), t.at(2), t.at(3) });
+    }
+    return records;
 }
 
 bool frmMain::SaveItems()
 {
     if (m_itemFileUnreadable)
         return true;
-    QList<core::ItemRecord> records;
-    records.reserve(lvwMain->rowCount());
-    for (int row = 0; row < lvwMain->rowCount(); ++row) {
-        const QStringList t = rowTexts(row);
-        records.append({t.at(0), t.at(1), t.at(2), t.at(3)});
-    }
-    core::ItemFile file(core::itemFilePath());
-    // Keep the encoding the list was read in.
-    file.read();
+    // Other processes may have saved the list since it was read (an archive
+    // added as a new item, another item list window): the save merges with
+    // what the file holds now, and the rows show the merged list, in this
+    // window's sorting.
+    const auto arrange = [this](QList<core::ItemRecord> merged) {
+        showRecords(merged);
+        if (m_sorted)
+            sortRows();
+        return tableRecords();
+    };
     for (;;) {
-        const auto error = file.write(records);
-        if (!error)
+        const core::ItemListStore::SaveResult saved = m_store->save(tableRecords(), arrange);
+        if (!saved.error) {
+            if (!saved.movedTo.isEmpty())
+                platform::shell().messageBox(
+                    QStringLiteral("%1 に保存できないため、アイテムの一覧を %2 に保存しました。\n"
+                                   "次回からはこちらの一覧を使います。")
+                        .arg(m_store->place().home, saved.movedTo),
+                    platform::vbOKOnly | platform::vbInformation, QStringLiteral("Pellora"));
             return true;
+        }
+        const auto *error = &*saved.error;
         const int answer = platform::shell().messageBox(
             QStringLiteral("アイテムの一覧を %1 に保存できません。\n%2").arg(error->fileName, error->reason),
             platform::vbRetryCancel | platform::vbExclamation, QStringLiteral("Pellora"));
@@ -189,8 +216,8 @@ void frmMain::Form_Unload(bool &cancel)
     core::writeNumber(setting(u"Left"), int(std::lround(toTwips(placement.x()))));
     core::writeNumber(setting(u"Height"), int(std::lround(toTwips(placement.height()))));
     core::writeNumber(setting(u"Width"), int(std::lround(toTwips(placement.width()))));
-    static constexpr const core::Setting *columns[kColumns] = {&setting(u"Column1Width"), &setting(u"Column2Width"),
-                                                                &setting(u"Column3Width"), &setting(u"Column4Width")};
+    static constexpr const core::Setting *columns[kColumns] = { &setting(u"Column1Width"), &setting(u"Column2Width"),
+        &setting(u"Column3Width"), &setting(u"Column4Width") };
     for (int c = 0; c < kColumns; ++c)
         core::writeNumber(*columns[c], int(std::lround(toTwips(lvwMain->columnWidth(c)))));
     if (!SaveItems()) {
@@ -286,7 +313,7 @@ void frmMain::sortRows()
     std::vector<Row> rows;
     rows.reserve(size_t(lvwMain->rowCount()));
     for (int r = 0; r < lvwMain->rowCount(); ++r)
-        rows.push_back({rowTexts(r), r == selected});
+        rows.push_back({ rowTexts(r), r == selected });
     const int key = m_sortKey;
     const bool descending = m_sortOrder == Qt::DescendingOrder;
     std::stable_sort(rows.begin(), rows.end(), [key, descending](const Row &a, const Row &b) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/ItemListStore.h"
 #include "platform/gui/Form.h"
 
 #include <QMainWindow>
+
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -76,6 +79,8 @@ private:
     void applyPlacement();
     void LoadItems();
     bool SaveItems();
+    void showRecords(const QList<core::ItemRecord> &records);
+    QList<core::ItemRecord> tableRecords() const;
     void sortRows();
 
     void lvwMain_ColumnClick(int column);
@@ -122,6 +127,8 @@ private:
     // ITEM.DAT existed but could not be read: never overwrite it with the
     // (then empty) list.
     bool m_itemFileUnreadable = false;
+    // The list as loaded and saved, shared with other processes.
+    std::unique_ptr<core::ItemListStore> m_store;
 };
 
 } // namespace pellora::ui

@@ -1,6 +1,7 @@
 #include "ui/main/modGeneral.h"
 
 #include "core/ItemFile.h"
+#include "core/ItemListStore.h"
 #include "core/Startup.h"
 #include "core/clsItem.h"
 #include "extract/frmOverlap.h"
@@ -15,7 +16,10 @@ namespace pellora::ui {
 
 using core::CurrentItem;
 
-void Main() { Main(QCoreApplication::arguments().mid(1)); }
+void Main()
+{
+    Main(QCoreApplication::arguments().mid(1));
+}
 
 void Main(const QStringList &arguments)
 {
@@ -27,12 +31,13 @@ void Main(const QStringList &arguments)
     }
     if (CurrentItem->ArchiveType().isEmpty()) {
         platform::shell().messageBox(QStringLiteral("指定されたファイルは未対応の形式であるか壊れています。"),
-                                     platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
+            platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
         CurrentItem.reset();
         return;
     }
 
-    const QList<core::ItemRecord> candidates = core::matchingItemsInFile(CurrentItem->Name(), core::itemFilePath());
+    const QList<core::ItemRecord> candidates
+        = core::matchingItemsInFile(CurrentItem->Name(), core::currentItemListPath());
 
     if (candidates.size() == 1) {
         CurrentItem->setOutput(candidates.first().Output);
