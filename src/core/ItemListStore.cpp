@@ -164,6 +164,22 @@ ItemFile::ReadResult ItemListStore::load()
     return result;
 }
 
+std::optional<QList<ItemRecord>> ItemListStore::refresh(const QList<ItemRecord> &mine)
+{
+    // No lock: a save replaces the file whole, so a reader sees the list
+    // before or after it, never half of it.
+    const QString current = currentItemListPath(m_place);
+    if (!QFileInfo(current).isFile())
+        return std::nullopt;
+    ItemFile::ReadResult read = ItemFile(current).read();
+    if (read.error || read.records == m_base)
+        return std::nullopt;
+    QList<ItemRecord> merged = mergeItemLists(m_base, mine, read.records);
+    m_base = std::move(read.records);
+    m_path = current;
+    return merged;
+}
+
 QString ItemListStore::lockPath() const
 {
     // Beside the list where that folder takes files, else beside the stand-in.

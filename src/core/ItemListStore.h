@@ -63,6 +63,11 @@ public:
     using Arrange = std::function<QList<ItemRecord>(QList<ItemRecord>)>;
     SaveResult save(const QList<ItemRecord> &mine, const Arrange &arrange = {});
 
+    // When the list saved last differs from the base: mine merged with it,
+    // which becomes the base (the caller shows the merged list). Nothing when
+    // no other process saved since, or the list cannot be read now.
+    std::optional<QList<ItemRecord>> refresh(const QList<ItemRecord> &mine);
+
     const ItemListPlace &place() const { return m_place; }
     // Where the last load or save found or put the list.
     const QString &path() const { return m_path; }

@@ -129,6 +129,7 @@ void frmMain::LoadItems()
             platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
     }
     showRecords(result.records);
+    watchItemList();
 }
 
 void frmMain::showRecords(const QList<core::ItemRecord> &records)

@@ -8,9 +8,11 @@
 #include <memory>
 
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QTableWidget;
+class QTimer;
 class QToolBar;
 
 namespace pellora::ui {
@@ -81,6 +83,8 @@ private:
     bool SaveItems();
     void showRecords(const QList<core::ItemRecord> &records);
     QList<core::ItemRecord> tableRecords() const;
+    void watchItemList();
+    void refreshItems();
     void sortRows();
 
     void lvwMain_ColumnClick(int column);
@@ -129,6 +133,9 @@ private:
     bool m_itemFileUnreadable = false;
     // The list as loaded and saved, shared with other processes.
     std::unique_ptr<core::ItemListStore> m_store;
+    // Saves of other processes reach the shown rows a moment later.
+    QFileSystemWatcher *m_listWatcher = nullptr;
+    QTimer *m_refreshTimer = nullptr;
 };
 
 } // namespace pellora::ui
