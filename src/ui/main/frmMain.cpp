@@ -173,8 +173,9 @@ bool frmMain::SaveItems()
         if (!saved.error) {
             if (!saved.movedTo.isEmpty())
                 platform::shell().messageBox(
-                    QStringLiteral("%1 に保存できないため、アイテムの一覧を %2 に保存しました。\n"
-                                   "次回からはこちらの一覧を使います。")
+                    QStringLiteral("アイテムの一覧を次の場所に保存できません。\n%1\n\n"
+                                   "一覧は代わりに次の場所に保存しました。次回からはこちらの一覧を使います"
+                                   "(元の場所に保存できるようになると、一覧は元の場所に戻ります)。\n%2")
                         .arg(m_store->place().home, saved.movedTo),
                     platform::vbOKOnly | platform::vbInformation, QStringLiteral("Pellora"));
             return true;
