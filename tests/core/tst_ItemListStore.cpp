@@ -1,5 +1,6 @@
 #include "core/ItemListStore.h"
 #include "platform/FileLock.h"
+#include "support/LetterItems.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -14,26 +15,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A list written as letters, one record per letter: "ABC".
-QList<ItemRecord> list(const QString &letters)
-{
-    QList<ItemRecord> records;
-    for (QChar c : letters)
-        records.append({ QString(c), QString(c).toLower() + u"*.lzh"_s, u"/soft/"_s + c + u'/', QString() });
-    return records;
-}
-
-QString letters(const QList<ItemRecord> &records)
-{
-    QString out;
-    for (const ItemRecord &r : records)
-        out += r.Title;
-    return out;
-}
+using test::letterItems;
+using test::lettersOf;
 
 void writeList(const QString &path, const QString &names, const QDateTime &modified)
 {
-    const auto error = core::ItemFile(path).write(list(names));
+    const auto error = core::ItemFile(path).write(letterItems(names));
     QVERIFY2(!error, qPrintable(error ? error->reason : QString()));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
@@ -116,7 +103,7 @@ void tst_ItemListStore::mergeKeepsEveryonesChanges()
     QFETCH(QString, mine);
     QFETCH(QString, theirs);
     QFETCH(QString, merged);
-    QCOMPARE(letters(core::mergeItemLists(list(base), list(mine), list(theirs))), merged);
+    QCOMPARE(lettersOf(core::mergeItemLists(letterItems(base), letterItems(mine), letterItems(theirs))), merged);
 }
 
 void tst_ItemListStore::listSavedLastIsTheOneRead_data()
@@ -151,12 +138,12 @@ void tst_ItemListStore::listSavedLastIsTheOneRead()
         writeList(place.standIn, standIn, now.addSecs(-standInAge));
 
     core::ItemListStore store(place);
-    QCOMPARE(letters(store.load().records), shown);
+    QCOMPARE(lettersOf(store.load().records), shown);
     QCOMPARE(core::currentItemListPath(place), store.path());
     // A save where home takes files brings the list home and leaves no stand-in.
-    const core::ItemListStore::SaveResult saved = store.save(list(shown + u'E'));
+    const core::ItemListStore::SaveResult saved = store.save(letterItems(shown + u'E'));
     QVERIFY(!saved.error);
-    QCOMPARE(letters(core::ItemFile(place.home).read().records), shown + u'E');
+    QCOMPARE(lettersOf(core::ItemFile(place.home).read().records), shown + u'E');
     QCOMPARE(QFile::exists(place.standIn), standInAge > 0);
 }
 
@@ -187,10 +174,10 @@ void tst_ItemListStore::vanishedListLosesNothing()
     const core::ItemListPlace place = core::itemListPlace(dir.filePath(u"app"_s), dir.filePath(u"data"_s));
     writeList(place.home, u"AB"_s, QDateTime::currentDateTimeUtc());
     core::ItemListStore store(place);
-    QCOMPARE(letters(store.load().records), u"AB"_s);
+    QCOMPARE(lettersOf(store.load().records), u"AB"_s);
     QVERIFY(QFile::remove(place.home));
-    QVERIFY(!store.save(list(u"ABC"_s)).error);
-    QCOMPARE(letters(core::ItemFile(place.home).read().records), u"ABC"_s);
+    QVERIFY(!store.save(letterItems(u"ABC"_s)).error);
+    QCOMPARE(lettersOf(core::ItemFile(place.home).read().records), u"ABC"_s);
 }
 
 void tst_ItemListStore::heldLockMakesTheSecondHolderWaitOrGiveUp()

@@ -12,6 +12,7 @@
 // message boxes asked since the last answer.
 
 #include "platform/gui/Form.h"
+#include "support/LetterItems.h"
 #include "support/RecordingShell.h"
 #include "ui/main/frmMain.h"
 
@@ -25,11 +26,6 @@
 using namespace pellora;
 
 namespace {
-
-QStringList itemRow(const QString &name)
-{
-    return { name, name.toLower() + QStringLiteral("*.zip"), QStringLiteral("/tools/") + name + u'/', QString() };
-}
 
 int rowNamed(const ui::frmMain &form, const QString &name)
 {
@@ -67,11 +63,11 @@ int main(int argc, char *argv[])
         if (command == u"open") {
             form = &platform::formInstance<ui::frmMain>();
         } else if (form && command == u"add") {
-            form->appendRow(itemRow(words.value(1)));
+            form->appendRow(test::letterRow((words.value(1) + u'?').at(0)));
         } else if (form && command == u"remove") {
             form->lvwMain->removeRow(rowNamed(*form, words.value(1)));
         } else if (form && command == u"edit") {
-            form->setRowTexts(rowNamed(*form, words.value(1)), itemRow(words.value(2)));
+            form->setRowTexts(rowNamed(*form, words.value(1)), test::letterRow((words.value(2) + u'?').at(0)));
         } else if (form && command == u"sort") {
             Q_EMIT form->lvwMain->horizontalHeader()->sectionClicked(0);
         } else if (form && command == u"close") {

@@ -1,4 +1,5 @@
 #include "core/ItemFile.h"
+#include "support/LetterItems.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -17,18 +18,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The texts of the item named X, as the peers write them.
-core::ItemRecord itemNamed(QChar name)
-{
-    return { QString(name), QString(name).toLower() + u"*.zip"_s, u"/tools/"_s + name + u'/', QString() };
-}
-
 QString namesIn(const QString &path)
 {
-    QString names;
-    for (const core::ItemRecord &r : core::ItemFile(path).read().records)
-        names += r.Title;
-    return names;
+    return test::lettersOf(core::ItemFile(path).read().records);
 }
 
 void setMode(const QString &path, QFile::Permissions mode)
@@ -139,10 +131,7 @@ tst_ItemListSharing::Peer &tst_ItemListSharing::peer(QChar name)
 
 void tst_ItemListSharing::writeList(const QString &names)
 {
-    QList<core::ItemRecord> records;
-    for (QChar name : names)
-        records.append(itemNamed(name));
-    QVERIFY(!core::ItemFile(itemFile()).write(records));
+    QVERIFY(!core::ItemFile(itemFile()).write(test::letterItems(names)));
     setMode(itemFile(), kOpen);
 }
 

@@ -1,6 +1,7 @@
 #include "core/ItemListStore.h"
 #include "core/modRegistry.h"
 #include "platform/gui/Form.h"
+#include "support/LetterItems.h"
 #include "support/RecordingShell.h"
 #include "ui/dialogs/frmItem.h"
 #include "ui/main/frmMain.h"
@@ -21,14 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QList<ItemRecord> list(const QString &letters)
-{
-    QList<ItemRecord> records;
-    for (QChar c : letters)
-        records.append({ QString(c), QString(c).toLower() + u"*.zip"_s, u"/tools/"_s + c + u'/', QString() });
-    return records;
-}
-
 QString names(const frmMain &form)
 {
     QString out;
@@ -48,7 +41,7 @@ void saveElsewhere(const QString &letters)
 {
     core::ItemListStore other(core::itemListPlace());
     other.load();
-    QVERIFY(!other.save(list(letters)).error);
+    QVERIFY(!other.save(test::letterItems(letters)).error);
 }
 
 } // namespace
@@ -108,7 +101,7 @@ void tst_frmMainSharing::rowsFollowOtherProcessesSaves()
     QFETCH(QString, saved);
     QFETCH(QString, shown);
     QFETCH(QString, selected);
-    QVERIFY(!core::ItemFile(core::itemListPlace().home).write(list(before)));
+    QVERIFY(!core::ItemFile(core::itemListPlace().home).write(test::letterItems(before)));
     frmMain &form = platform::formInstance<frmMain>();
     form.Show();
     if (sorted)
@@ -124,7 +117,7 @@ void tst_frmMainSharing::rowsFollowOtherProcessesSaves()
 
 void tst_frmMainSharing::rowsWaitWhileTheEditorIsOpen()
 {
-    QVERIFY(!core::ItemFile(core::itemListPlace().home).write(list(u"AB"_s)));
+    QVERIFY(!core::ItemFile(core::itemListPlace().home).write(test::letterItems(u"AB"_s)));
     frmMain &form = platform::formInstance<frmMain>();
     form.Show();
     form.selectRow(1);
