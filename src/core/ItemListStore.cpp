@@ -53,6 +53,13 @@ QString dataFolder()
 QList<ItemRecord> mergeItemLists(
     const QList<ItemRecord> &base, const QList<ItemRecord> &mine, const QList<ItemRecord> &theirs)
 {
+    // The usual cases, without the bookkeeping: nobody else saved, or this
+    // window changed nothing (then the other side's order, moves included,
+    // is the one to keep).
+    if (theirs == base)
+        return mine;
+    if (mine == base)
+        return theirs;
     // How many of each record this window removed: base less mine. What is
     // left of mine after taking base's records out is what it added.
     QHash<ItemRecord, int> removedHere;
@@ -196,7 +203,7 @@ ItemListStore::SaveResult ItemListStore::save(const QList<ItemRecord> &mine, con
     case platform::FileLock::Result::Taken:
         break;
     case platform::FileLock::Result::Busy:
-        return { mine, ItemFileError{ lock.path(), reason }, {} };
+        return { mine, ItemFileError{ currentItemListPath(m_place), reason }, {} };
     case platform::FileLock::Result::Unavailable:
         // Nowhere to lock is no reason to lose the changes: the write itself
         // still replaces the file whole.
@@ -216,7 +223,8 @@ ItemListStore::SaveResult ItemListStore::save(const QList<ItemRecord> &mine, con
         theirs = std::move(read.records);
     }
     QList<ItemRecord> merged = mergeItemLists(m_base, mine, theirs);
-    if (arrange)
+    // Unchanged, the caller's list is already in its order.
+    if (arrange && merged != mine)
         merged = arrange(std::move(merged));
 
     const bool toStandIn = !m_place.standIn.isEmpty() && cannotWriteAt(m_place.home);

@@ -16,8 +16,8 @@ namespace pellora::core {
 // multiset of them: a record another process added stays, one this window
 // removed goes, one another process removed is not brought back, and an
 // edit is the old texts removed and the new ones added. This window's order
-// is kept for the records it shows; a record added elsewhere follows the
-// record it followed in theirs.
+// is kept for the records it shows (when it changed something); a record
+// added elsewhere follows the record it followed in theirs.
 QList<ItemRecord> mergeItemLists(
     const QList<ItemRecord> &base, const QList<ItemRecord> &mine, const QList<ItemRecord> &theirs);
 
@@ -58,8 +58,8 @@ public:
         // went to the stand-in: the user must learn where the list is now.
         QString movedTo;
     };
-    // Receives the merged list and gives it back in the order to write (the
-    // window's sorting, if any).
+    // Receives the merged list, when it differs from mine, and gives it back
+    // in the order to write (the window's sorting, if any).
     using Arrange = std::function<QList<ItemRecord>(QList<ItemRecord>)>;
     SaveResult save(const QList<ItemRecord> &mine, const Arrange &arrange = {});
 
