@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -163,9 +164,22 @@ ItemListStore::ItemListStore(ItemListPlace place)
 {
 }
 
+namespace {
+
+// What tells one version of a file from the next without reading it: a save
+// puts a new file in place, with its own time.
+QString stampOf(const QString &path)
+{
+    const QFileInfo info(path);
+    return path + u'|' + QString::number(info.lastModified().toMSecsSinceEpoch()) + u'|' + QString::number(info.size());
+}
+
+} // namespace
+
 ItemFile::ReadResult ItemListStore::load()
 {
     m_path = currentItemListPath(m_place);
+    m_stamp = stampOf(m_path);
     ItemFile::ReadResult result = ItemFile(m_path).read();
     m_base = result.records;
     return result;
@@ -176,8 +190,11 @@ std::optional<QList<ItemRecord>> ItemListStore::refresh(const QList<ItemRecord> 
     // No lock: a save replaces the file whole, so a reader sees the list
     // before or after it, never half of it.
     const QString current = currentItemListPath(m_place);
-    if (!QFileInfo(current).isFile())
+    // Folder events come for any file beside the list: a list that is the
+    // same file as last seen is not read again.
+    if (!QFileInfo(current).isFile() || stampOf(current) == m_stamp)
         return std::nullopt;
+    m_stamp = stampOf(current);
     ItemFile::ReadResult read = ItemFile(current).read();
     if (read.error || read.records == m_base)
         return std::nullopt;
@@ -245,6 +262,7 @@ ItemListStore::SaveResult ItemListStore::save(const QList<ItemRecord> &mine, con
     if (toStandIn && m_path != m_place.standIn)
         result.movedTo = target;
     m_path = target;
+    m_stamp = stampOf(target);
     m_base = std::move(merged);
     result.records = m_base;
     return result;

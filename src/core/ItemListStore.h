@@ -78,6 +78,7 @@ private:
     ItemListPlace m_place;
     QString m_path;
     QList<ItemRecord> m_base;
+    QString m_stamp; // the version of the list the base came from
 };
 
 } // namespace pellora::core
