@@ -180,9 +180,9 @@ bool frmMain::SaveItems()
                     platform::vbOKOnly | platform::vbInformation, QStringLiteral("Pellora"));
             return true;
         }
-        const auto *error = &*saved.error;
+        const core::ItemFileError &error = *saved.error;
         const int answer = platform::shell().messageBox(
-            QStringLiteral("アイテムの一覧を %1 に保存できません。\n%2").arg(error->fileName, error->reason),
+            QStringLiteral("アイテムの一覧を %1 に保存できません。\n%2").arg(error.fileName, error.reason),
             platform::vbRetryCancel | platform::vbExclamation, QStringLiteral("Pellora"));
         if (answer == platform::vbRetry)
             continue;
