@@ -468,8 +468,12 @@ QString itemFilePath(const QString &executableFolder, const QString &dataFolder)
 {
     const QString name = QStringLiteral("ITEM.DAT");
     const QFileInfo folder(executableFolder);
-    if (folder.isDir() && folder.isWritable() && !platform::isInstalledCopy(executableFolder))
-        return QDir(executableFolder).filePath(name);
+    const QString beside = QDir(executableFolder).filePath(name);
+    // A list beside a portable copy is its list, also where the folder is
+    // read-only (a copy on a read-only medium, or locked down later).
+    if (folder.isDir() && (folder.isWritable() || QFileInfo(beside).isFile())
+        && !platform::isInstalledCopy(executableFolder))
+        return beside;
     return QDir(dataFolder).filePath(name);
 }
 

@@ -118,9 +118,9 @@ private:
     QByteArray m_incompleteBytes;
 };
 
-// Where ITEM.DAT lives: beside the executable when that folder is writable and
-// the program is not an installed copy (a portable copy), otherwise in
-// dataFolder. An installed copy is one with <prefix>/share/pellora beside its
+// Where ITEM.DAT lives: beside the executable when the program is not an
+// installed copy (a portable copy) and that folder is writable or already
+// holds the list, otherwise in dataFolder. An installed copy is one with <prefix>/share/pellora beside its
 // bin folder (platform::isInstalledCopy): it never writes into bin, even
 // where it could, as when run by root.
 QString itemFilePath(const QString &executableFolder, const QString &dataFolder);

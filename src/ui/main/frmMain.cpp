@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "core/ItemFile.h"
+#include "core/ItemListStore.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
@@ -133,8 +134,8 @@ void frmMain::applyPlacement()
 
 void frmMain::LoadItems()
 {
-    core::ItemFile file(core::itemFilePath());
-    const core::ItemFile::ReadResult result = file.read();
+    m_store = std::make_unique<core::ItemListStore>(core::itemListPlace());
+    const core::ItemFile::ReadResult result = m_store->load();
     if (result.error) {
         m_itemFileUnreadable = true;
         platform::shell().messageBox(QStringLiteral("%1 を読み込めません。\n%2\n\nこのファイルは上書きされません。")
@@ -143,33 +144,61 @@ void frmMain::LoadItems()
     } else if (result.unreadable > 0 || result.cut > 0) {
         reportIncompleteItemFile(file, result);
     }
+    showRecords(result.records);
+    watchItemList();
+}
+
+void frmMain::showRecords(const QList<core::ItemRecord> &records)
+{
     lvwMain->setUpdatesEnabled(false);
-    lvwMain->setRowCount(int(result.records.size()));
+    lvwMain->clearSelection();
+    lvwMain->setRowCount(int(records.size()));
     int row = 0;
-    for (const core::ItemRecord &record : result.records)
+    for (const core::ItemRecord &record : records)
         fillRow(row++, { record.Title, record.Pattern, record.Output, record.Relation });
     lvwMain->setUpdatesEnabled(true);
 }
 
-bool frmMain::SaveItems()
+QList<core::ItemRecord> frmMain::tableRecords() const
 {
-    if (m_itemFileUnreadable)
-        return true;
     QList<core::ItemRecord> records;
     records.reserve(lvwMain->rowCount());
     for (int row = 0; row < lvwMain->rowCount(); ++row) {
         const QStringList t = rowTexts(row);
         records.append({ t.at(0), t.at(1), t.at(2), t.at(3) });
     }
-    core::ItemFile file(core::itemFilePath());
-    // Keep the encoding the list was read in.
-    file.read();
+    return records;
+}
+
+bool frmMain::SaveItems()
+{
+    if (m_itemFileUnreadable)
+        return true;
+    // Other processes may have saved the list since it was read (an archive
+    // added as a new item, another item list window): the save merges with
+    // what the file holds now, and the rows show the merged list, in this
+    // window's sorting.
+    const auto arrange = [this](QList<core::ItemRecord> merged) {
+        showRecords(merged);
+        if (m_sorted)
+            sortRows();
+        return tableRecords();
+    };
     for (;;) {
-        const auto error = file.write(records);
-        if (!error)
+        const core::ItemListStore::SaveResult saved = m_store->save(tableRecords(), arrange);
+        if (!saved.error) {
+            if (!saved.movedTo.isEmpty())
+                platform::shell().messageBox(
+                    QStringLiteral("アイテムの一覧を次の場所に保存できません。\n%1\n\n"
+                                   "一覧は代わりに次の場所に保存しました。次回からはこちらの一覧を使います"
+                                   "(元の場所に保存できるようになると、一覧は元の場所に戻ります)。\n%2")
+                        .arg(m_store->place().home, saved.movedTo),
+                    platform::vbOKOnly | platform::vbInformation, QStringLiteral("Pellora"));
             return true;
+        }
+        const core::ItemFileError &error = *saved.error;
         const int answer = platform::shell().messageBox(
-            QStringLiteral("アイテムの一覧を %1 に保存できません。\n%2").arg(error->fileName, error->reason),
+            QStringLiteral("アイテムの一覧を %1 に保存できません。\n%2").arg(error.fileName, error.reason),
             platform::vbRetryCancel | platform::vbExclamation, QStringLiteral("Pellora"));
         if (answer == platform::vbRetry)
             continue;

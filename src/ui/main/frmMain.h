@@ -1,13 +1,18 @@
 #pragma once
 
+#include "core/ItemListStore.h"
 #include "platform/gui/Form.h"
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QAction;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QTableWidget;
+class QTimer;
 class QToolBar;
 
 namespace pellora::ui {
@@ -80,6 +85,10 @@ private:
     void applyPlacement();
     void LoadItems();
     bool SaveItems();
+    void showRecords(const QList<core::ItemRecord> &records);
+    QList<core::ItemRecord> tableRecords() const;
+    void watchItemList();
+    void refreshItems();
     void sortRows();
     // Puts texts into a row where it stands, sorted or not.
     void fillRow(int row, const QStringList &texts);
@@ -128,6 +137,11 @@ private:
     // ITEM.DAT existed but could not be read: never overwrite it with the
     // (then empty) list.
     bool m_itemFileUnreadable = false;
+    // The list as loaded and saved, shared with other processes.
+    std::unique_ptr<core::ItemListStore> m_store;
+    // Saves of other processes reach the shown rows a moment later.
+    QFileSystemWatcher *m_listWatcher = nullptr;
+    QTimer *m_refreshTimer = nullptr;
 };
 
 } // namespace pellora::ui

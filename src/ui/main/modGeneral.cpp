@@ -1,6 +1,7 @@
 #include "ui/main/modGeneral.h"
 
 #include "core/ItemFile.h"
+#include "core/ItemListStore.h"
 #include "core/Startup.h"
 #include "core/clsItem.h"
 #include "extract/frmOverlap.h"
@@ -35,7 +36,8 @@ void Main(const QStringList &arguments)
         return;
     }
 
-    const QList<core::ItemRecord> candidates = core::matchingItemsInFile(CurrentItem->Name(), core::itemFilePath());
+    const QList<core::ItemRecord> candidates
+        = core::matchingItemsInFile(CurrentItem->Name(), core::currentItemListPath());
 
     if (candidates.size() == 1) {
         // Named in any message about the item's folder.
