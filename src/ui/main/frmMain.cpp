@@ -142,6 +142,9 @@ void frmMain::LoadItems()
                                          .arg(result.error->fileName, result.error->reason),
             platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
     } else if (result.unreadable > 0 || result.cut > 0) {
+        // Read once more, so the message can name the copy a save would keep.
+        core::ItemFile file(m_store->path());
+        file.read();
         reportIncompleteItemFile(file, result);
     }
     showRecords(result.records);
