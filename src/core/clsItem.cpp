@@ -12,6 +12,7 @@ std::shared_ptr<clsItem> CurrentItem;
 bool gblnAddMode = false;
 bool gblnAddFromArchive = false;
 bool gblnNoRemoveBox = false;
+bool gblnExtractionFailed = false;
 
 namespace {
 
@@ -44,9 +45,15 @@ void clsItem::setPath(const QString &path)
     detectKind();
 }
 
-QString clsItem::Name() const { return m_path.mid(m_path.lastIndexOf(platform::kPathSeparator) + 1); }
+QString clsItem::Name() const
+{
+    return m_path.mid(m_path.lastIndexOf(platform::kPathSeparator) + 1);
+}
 
-QString clsItem::Folder() const { return m_path.left(m_path.lastIndexOf(platform::kPathSeparator) + 1); }
+QString clsItem::Folder() const
+{
+    return m_path.left(m_path.lastIndexOf(platform::kPathSeparator) + 1);
+}
 
 void clsItem::detectKind()
 {

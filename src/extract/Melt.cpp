@@ -14,7 +14,7 @@
 namespace pellora::extract {
 
 MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath, const QString &outputFolder,
-                         const QString &file, const QString &command)
+    const QString &file, const QString &command)
 {
     MeltCall call;
     QString switches;
@@ -36,7 +36,7 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
         switches = command;
     // The texts are quoted without escapes, so a quote inside one would end
     // it early and the rest would be read as another argument.
-    for (const QString &text : {archivePath, outputFolder, file}) {
+    for (const QString &text : { archivePath, outputFolder, file }) {
         if (text.contains(u'"')) {
             call.refusal = QStringLiteral("パスに \" が含まれているため解凍できません。\n%1").arg(text);
             return call;
@@ -69,21 +69,27 @@ namespace pellora::core {
 void clsItem::Melt(const QString &file, const QString &output, const QString &command)
 {
     const QString outputFolder = output == kMissing ? m_output : output;
+    // Only an item's whole extraction is the run's purpose; opening one entry
+    // for a look that fails is no failure of the run.
+    const bool wholeIntoItem = outputFolder == m_output && file == u"*.*";
     const extract::MeltCall call = extract::composeMeltCall(m_archiveType, m_path, outputFolder, file, command);
+    if (wholeIntoItem && (call.library.isEmpty() || !call.refusal.isEmpty()))
+        gblnExtractionFailed = true;
     if (call.library.isEmpty()) {
-        platform::shell().messageBox(QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
     }
     if (!call.refusal.isEmpty()) {
-        platform::shell().messageBox(call.refusal, platform::vbOKOnly | platform::vbExclamation,
-                                     QStringLiteral("Pellora"));
+        platform::shell().messageBox(
+            call.refusal, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
         return;
     }
     const auto library = arc::ArchiverRegistry::find(call.library);
     if (!library) {
-        platform::shell().messageBox(QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly,
-                                     QStringLiteral("Pellora"));
+        gblnExtractionFailed = gblnExtractionFailed || wholeIntoItem;
+        platform::shell().messageBox(
+            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
     }
 
@@ -100,12 +106,14 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
         code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
     }
 
-    if (outputFolder != m_output || file != u"*.*")
+    if (!wholeIntoItem)
         return;
     // A failed or cancelled run must not pass for a success: its report is
     // shown even when the result window is switched off, and the archive,
     // perhaps the only copy, stays where it is.
     const bool complete = code == 0;
+    if (!complete)
+        gblnExtractionFailed = true;
     if (!readYesNo(setting(u"NoLog")) || !complete)
         extract::frmLog::showReport(extract::resultText(m_output, QString::fromUtf8(buffer.data())));
     if (complete)

@@ -15,7 +15,10 @@ namespace pellora::ui {
 
 using core::CurrentItem;
 
-void Main() { Main(QCoreApplication::arguments().mid(1)); }
+void Main()
+{
+    Main(QCoreApplication::arguments().mid(1));
+}
 
 void Main(const QStringList &arguments)
 {
@@ -27,7 +30,8 @@ void Main(const QStringList &arguments)
     }
     if (CurrentItem->ArchiveType().isEmpty()) {
         platform::shell().messageBox(QStringLiteral("指定されたファイルは未対応の形式であるか壊れています。"),
-                                     platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
+            platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
+        core::gblnExtractionFailed = true;
         CurrentItem.reset();
         return;
     }
