@@ -87,7 +87,8 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     }
     const auto library = arc::ArchiverRegistry::find(call.library);
     if (!library) {
-        gblnExtractionFailed = gblnExtractionFailed || wholeIntoItem;
+        if (wholeIntoItem)
+            gblnExtractionFailed = true;
         platform::shell().messageBox(
             QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
