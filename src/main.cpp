@@ -1,3 +1,5 @@
+#include "core/Startup.h"
+#include "core/clsItem.h"
 #include "platform/Locale.h"
 #include "platform/archiver/Progress.h"
 #include "platform/gui/DesktopShell.h"
@@ -8,10 +10,24 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     // Before anything reads a name: archive names are converted through LC_CTYPE.
     pellora::platform::ensureUtf8Ctype();
+    // Answered before any window system is needed: it works from a terminal
+    // without a display, and opens no window.
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments.append(QString::fromLocal8Bit(argv[i]));
+        const QString information = pellora::core::informationRequest(arguments, QStringLiteral(PELLORA_VERSION));
+        if (!information.isEmpty()) {
+            std::fputs(information.toLocal8Bit().constData(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        }
+    }
     QApplication app(argc, argv);
     pellora::platform::installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Pellora"));
@@ -35,5 +51,6 @@ int main(int argc, char *argv[])
     }
     pellora::arc::setProgressHost(nullptr);
     pellora::platform::setShell(nullptr);
-    return rc;
+    // A caller (a browser, a script) learns that the archive was not extracted.
+    return rc != 0 ? rc : pellora::core::gblnExtractionFailed ? 1 : 0;
 }

@@ -34,7 +34,8 @@ QList<ItemRecord> matchingItemsInFile(const QString &archiveName, const QString 
     const qint64 size = file.size();
     const uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
     const QByteArray copy = mapped || size == 0 ? QByteArray() : file.readAll();
-    const QByteArrayView bytes = mapped ? QByteArrayView(reinterpret_cast<const char *>(mapped), size) : QByteArrayView(copy);
+    const QByteArrayView bytes
+        = mapped ? QByteArrayView(reinterpret_cast<const char *>(mapped), size) : QByteArrayView(copy);
     visitItemFile(bytes, [&](const ItemFields &f) {
         if (FilePattern(f.Pattern, Qt::CaseInsensitive).matches(archiveName))
             matches.append({ f.Title.toString(), f.Pattern.toString(), f.Output.toString(), f.Relation.toString() });
@@ -50,6 +51,29 @@ QString proposedTargetFolder(const clsItem &item)
     if (!meltFolder.isEmpty())
         return meltFolder;
     return platform::withTrailingSeparator(QDir::currentPath());
+}
+
+QString informationRequest(const QStringList &arguments, const QString &version)
+{
+    if (arguments.size() != 1 || QFileInfo::exists(arguments.first()))
+        return {};
+    if (arguments.first() == u"--version")
+        return QStringLiteral("Pellora %1\n").arg(version);
+    if (arguments.first() != u"--help")
+        return {};
+    return QStringLiteral("usage: pellora [ARCHIVE]\n"
+                          "       pellora --help | --version\n"
+                          "\n"
+                          "Extracts a downloaded archive (LZH, ZIP or CAB) into the folder of the item\n"
+                          "whose file pattern matches its name: with several matches it lets you\n"
+                          "choose, with none it asks for a folder. Without ARCHIVE it opens the item\n"
+                          "list.\n"
+                          "\n"
+                          "  --help     show this text and exit\n"
+                          "  --version  show the version and exit\n"
+                          "\n"
+                          "Exit status: 0 when the program ended normally; 1 when an extraction\n"
+                          "failed or was cancelled, or the file is not an archive it can extract.\n");
 }
 
 } // namespace pellora::core

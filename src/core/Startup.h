@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace pellora::core {
 
@@ -21,5 +22,11 @@ QList<ItemRecord> matchingItemsInFile(const QString &archiveName, const QString 
 // folder when "DefaultArchiveFolder" is set, else "DefaultMeltFolder" as
 // stored, else the current folder (with a trailing separator).
 QString proposedTargetFolder(const clsItem &item);
+
+// What the program prints instead of starting when its one argument asks for
+// its usage ("--help") or its version ("--version"), as command-line programs
+// answer; empty for any other command line. A file of that name in the current
+// folder is still an archive to extract.
+QString informationRequest(const QStringList &arguments, const QString &version);
 
 } // namespace pellora::core

@@ -13,6 +13,7 @@ std::shared_ptr<clsItem> CurrentItem;
 bool gblnAddMode = false;
 bool gblnAddFromArchive = false;
 bool gblnNoRemoveBox = false;
+bool gblnExtractionFailed = false;
 
 namespace {
 

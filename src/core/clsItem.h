@@ -67,5 +67,8 @@ extern std::shared_ptr<clsItem> CurrentItem;
 extern bool gblnAddMode; // the item editor adds a row instead of rewriting the selected one
 extern bool gblnAddFromArchive; // the item editor works for the archive in CurrentItem
 extern bool gblnNoRemoveBox; // delete an item without asking
+// Set when an extraction of this run failed, was cancelled or could not start:
+// the program's exit status says so.
+extern bool gblnExtractionFailed;
 
 } // namespace pellora::core

@@ -74,9 +74,14 @@ namespace pellora::core {
 void clsItem::Melt(const QString &file, const QString &output, const QString &command)
 {
     QString outputFolder = output == kMissing ? m_output : output;
+    // Only an item's whole extraction is the run's purpose; opening one entry
+    // for a look that fails is no failure of the run.
+    const bool wholeIntoItem = outputFolder == m_output && file == u"*.*";
     if (IsAbsoluteFolder(outputFolder))
         outputFolder = platform::withTrailingSeparator(outputFolder);
     const extract::MeltCall call = extract::composeMeltCall(m_archiveType, m_path, outputFolder, file, command);
+    if (wholeIntoItem && (call.library.isEmpty() || !call.refusal.isEmpty()))
+        gblnExtractionFailed = true;
     if (call.library.isEmpty()) {
         platform::shell().messageBox(
             QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
@@ -89,6 +94,8 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     }
     const auto library = arc::ArchiverRegistry::find(call.library);
     if (!library) {
+        if (wholeIntoItem)
+            gblnExtractionFailed = true;
         platform::shell().messageBox(
             QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
         return;
@@ -97,6 +104,8 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     // Refused before the library runs: nothing is written and the archive
     // stays where it is.
     if (!IsAbsoluteFolder(outputFolder)) {
+        if (wholeIntoItem)
+            gblnExtractionFailed = true;
         platform::shell().messageBox(NotAbsoluteTargetMessage(m_title.isEmpty() ? Name() : m_title, outputFolder),
             platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
         return;
@@ -115,12 +124,14 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
         code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
     }
 
-    if (outputFolder != m_output || file != u"*.*")
+    if (!wholeIntoItem)
         return;
     // A failed or cancelled run must not pass for a success: its report is
     // shown even when the result window is switched off, and the archive,
     // perhaps the only copy, stays where it is.
     const bool complete = code == 0;
+    if (!complete)
+        gblnExtractionFailed = true;
     if (!readYesNo(setting(u"NoLog")) || !complete)
         extract::frmLog::showReport(extract::resultText(m_output, QString::fromUtf8(buffer.data())));
     if (complete)

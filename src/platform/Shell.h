@@ -29,7 +29,7 @@ enum MsgBoxStyle : int {
 enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbRetry = 4, vbYes = 6, vbNo = 7 };
 
 // What ShellExecuteEx would leave in its instance-result field.
-inline constexpr int kShellExecuteOk = 42;   // any value above 32 is success
+inline constexpr int kShellExecuteOk = 42; // any value above 32 is success
 inline constexpr int kShellExecuteNoAssoc = 31;
 
 // Every service of the desktop that the program asks for: questions and
@@ -76,6 +76,11 @@ public:
     // The file-open dialog: only existing files; filter is "description|pattern"
     // pairs separated by "|". The chosen file's full path, or "" when cancelled.
     virtual QString ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder) = 0;
+
+    // The roots of the mounted volumes, for the drive list: those ready first,
+    // each once. Taken from the mount table, which may leave out "/" (a
+    // chroot, some sandboxes); the system's answer unless a test scripts one.
+    virtual QStringList mountedVolumes();
 };
 
 // The shell in use; a SystemShell until another is installed.

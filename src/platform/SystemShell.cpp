@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStorageInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -24,25 +25,52 @@ SystemShell &systemShell()
     return s;
 }
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 } // namespace
 
 Shell::~Shell() = default;
 
-Shell &shell() { return g_installed ? *g_installed : systemShell(); }
+QStringList Shell::mountedVolumes()
+{
+    QStringList ready;
+    QStringList others;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        const QString root = volume.rootPath();
+        if (ready.contains(root) || others.contains(root))
+            continue;
+        (volume.isValid() && volume.isReady() ? ready : others).append(root);
+    }
+    return ready + others;
+}
 
-void setShell(Shell *s) { g_installed = s; }
+Shell &shell()
+{
+    return g_installed ? *g_installed : systemShell();
+}
+
+void setShell(Shell *s)
+{
+    g_installed = s;
+}
 
 int defaultAnswer(int style)
 {
     const bool second = (style & vbDefaultButton2) != 0;
     switch (style & 0x0F) {
-    case vbOKCancel: return second ? vbCancel : vbOK;
-    case vbYesNo: return second ? vbNo : vbYes;
-    case vbYesNoCancel: return (style & vbDefaultButton3) ? vbCancel : second ? vbNo : vbYes;
-    case vbRetryCancel: return second ? vbCancel : vbRetry;
-    default: return vbOK;
+    case vbOKCancel:
+        return second ? vbCancel : vbOK;
+    case vbYesNo:
+        return second ? vbNo : vbYes;
+    case vbYesNoCancel:
+        return (style & vbDefaultButton3) ? vbCancel : second ? vbNo : vbYes;
+    case vbRetryCancel:
+        return second ? vbCancel : vbRetry;
+    default:
+        return vbOK;
     }
 }
 
@@ -82,7 +110,7 @@ int SystemShell::openDocument(const QString &file, const QString &workingFolder)
     if (xdgMime.isEmpty())
         return kShellExecuteNoAssoc;
     QProcess query;
-    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type});
+    query.start(xdgMime, { QStringLiteral("query"), QStringLiteral("default"), type });
     if (!query.waitForFinished(5000)) {
         query.kill();
         query.waitForFinished();
@@ -91,7 +119,7 @@ int SystemShell::openDocument(const QString &file, const QString &workingFolder)
     if (QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed().isEmpty())
         return kShellExecuteNoAssoc;
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (xdgOpen.isEmpty() || !QProcess::startDetached(xdgOpen, {file}, workingFolder))
+    if (xdgOpen.isEmpty() || !QProcess::startDetached(xdgOpen, { file }, workingFolder))
         return 0;
     return kShellExecuteOk;
 }
@@ -118,7 +146,7 @@ bool SystemShell::transfer(Transfer kind, const QString &source, const QString &
     const QString verb = kind == Transfer::Copy ? QStringLiteral("コピー") : QStringLiteral("移動");
     auto fail = [&](const QString &why) {
         messageBox(QStringLiteral("%1 を %2 に%3できません。\n%4").arg(source, destination, verb, why),
-                   vbOKOnly | vbCritical, QStringLiteral("Pellora"));
+            vbOKOnly | vbCritical, QStringLiteral("Pellora"));
         return false;
     };
     const QFileInfo from(source);
@@ -131,7 +159,7 @@ bool SystemShell::transfer(Transfer kind, const QString &source, const QString &
         if (to.isDir())
             return fail(QStringLiteral("同じ名前のフォルダがあります。"));
         const int answer = messageBox(QStringLiteral("%1 は既に存在します。\n置き換えますか?").arg(destination),
-                                      vbYesNo | vbQuestion | vbDefaultButton2, QStringLiteral("確認"));
+            vbYesNo | vbQuestion | vbDefaultButton2, QStringLiteral("確認"));
         if (answer != vbYes)
             return false;
     }
@@ -145,8 +173,8 @@ bool SystemShell::transfer(Transfer kind, const QString &source, const QString &
     // Copy beside the destination first, then rename over it: a failed copy
     // never destroys a file that was there. The temporary name is short so
     // that a destination name at the file system's length limit still works.
-    const QString temp = QDir(to.absolutePath())
-                             .filePath(QStringLiteral(".~pellora-copy-%1").arg(QCoreApplication::applicationPid()));
+    const QString temp
+        = QDir(to.absolutePath()).filePath(QStringLiteral(".~pellora-copy-%1").arg(QCoreApplication::applicationPid()));
     QFile::remove(temp);
     if (!QFile::copy(source, temp)) {
         QFile::remove(temp);
@@ -169,9 +197,15 @@ void SystemShell::showHelp(const QString &helpFile, Help, int)
 }
 
 // Without windows nobody can pick: both pickers answer as if cancelled.
-QString SystemShell::BrowseForFolder(QObject *, const QString &, const QString &, int) { return {}; }
+QString SystemShell::BrowseForFolder(QObject *, const QString &, const QString &, int)
+{
+    return {};
+}
 
-QString SystemShell::ShowOpenDialog(QObject *, const QString &, const QString &) { return {}; }
+QString SystemShell::ShowOpenDialog(QObject *, const QString &, const QString &)
+{
+    return {};
+}
 
 bool SystemShell::moveToTrash(const QString &path)
 {
@@ -180,7 +214,8 @@ bool SystemShell::moveToTrash(const QString &path)
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     if (QFile::moveToTrash(path))
         return true;
-    messageBox(QStringLiteral("%1 をゴミ箱に移動できません。").arg(path), vbOKOnly | vbCritical, QStringLiteral("Pellora"));
+    messageBox(
+        QStringLiteral("%1 をゴミ箱に移動できません。").arg(path), vbOKOnly | vbCritical, QStringLiteral("Pellora"));
     return false;
 }
 

@@ -17,6 +17,8 @@ private Q_SLOTS:
     void init();
     void oneMatchExtractsAndDisposesOfTheArchive_data();
     void oneMatchExtractsAndDisposesOfTheArchive();
+    void helpAndVersionAnswerOnStandardOutput_data();
+    void helpAndVersionAnswerOnStandardOutput();
 
 private:
     // A portable copy of the program with its own ITEM.DAT, settings and trash.
@@ -25,7 +27,9 @@ private:
     // settings folder is one for all runs; each run rewrites its settings.
     QTemporaryDir m_config;
     QString path(const QString &relative) const { return m_root->filePath(relative); }
-    int runPellora(const QStringList &arguments);
+    // The exit code, -1 when the run had to be killed. output, when given,
+    // receives what it wrote to standard output.
+    int runPellora(const QStringList &arguments, QByteArray *output = nullptr, const QString &folder = {});
 };
 
 void tst_EndToEnd::initTestCase()
@@ -44,10 +48,12 @@ void tst_EndToEnd::init()
     qputenv("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("data"))));
 }
 
-int tst_EndToEnd::runPellora(const QStringList &arguments)
+int tst_EndToEnd::runPellora(const QStringList &arguments, QByteArray *output, const QString &folder)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessChannelMode(output ? QProcess::ForwardedErrorChannel : QProcess::ForwardedChannels);
+    if (!folder.isEmpty())
+        process.setWorkingDirectory(folder);
     process.start(path(QStringLiteral("app/pellora")), arguments);
     // A window the run should not have shown would keep it alive until here.
     if (!process.waitForFinished(60000)) {
@@ -55,6 +61,8 @@ int tst_EndToEnd::runPellora(const QStringList &arguments)
         process.waitForFinished();
         return -1;
     }
+    if (output)
+        *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
 }
 
@@ -88,10 +96,10 @@ void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
     const QString target = path(QStringLiteral("Tool/"));
     const QString pattern = name.left(3) + QStringLiteral("*.") + name.section(u'.', -1).toUpper();
     QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
-                 .write({{QStringLiteral("Tool"), pattern, target, QString()}})
+                 .write({ { QStringLiteral("Tool"), pattern, target, QString() } })
                  .has_value());
 
-    QCOMPARE(runPellora({archive}), 0);
+    QCOMPARE(runPellora({ archive }), 0);
 
     QJsonObject expected;
     for (const QJsonValue &value : test::fixtureManifest()) {
@@ -107,6 +115,39 @@ void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
     QVERIFY2(QFile::exists(path(archiveEndsIn)), qPrintable(archiveEndsIn));
     if (operation == 1 || operation == 2)
         QVERIFY(!QFile::exists(archive));
+}
+
+void tst_EndToEnd::helpAndVersionAnswerOnStandardOutput_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<bool>("fileOfThatName"); // an archive called so in the current folder
+    QTest::addColumn<QString>("printed"); // the start of standard output
+
+    QTest::newRow("--help prints the usage") << "--help" << false << "usage: pellora [ARCHIVE]\n";
+    QTest::newRow("--version prints the version") << "--version" << false << "Pellora " PELLORA_VERSION "\n";
+    QTest::newRow("an archive called --version is extracted") << "--version" << true << "";
+}
+
+void tst_EndToEnd::helpAndVersionAnswerOnStandardOutput()
+{
+    QFETCH(QString, argument);
+    QFETCH(bool, fileOfThatName);
+    QFETCH(QString, printed);
+    core::DeleteSettingsKey();
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    const QString folder = path(QStringLiteral("dl"));
+    QDir().mkpath(folder);
+    if (fileOfThatName)
+        QVERIFY(QFile::copy(test::dataPath(QStringLiteral("lzh/lh6.lzh")), folder + u'/' + argument));
+    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+                 .write({ { QStringLiteral("Tool"), argument, path(QStringLiteral("Tool/")), QString() } })
+                 .has_value());
+
+    QByteArray output;
+    // The program would otherwise open its item list, which waits for a user.
+    QCOMPARE(runPellora({ argument }, &output, folder), 0);
+    QVERIFY2(output.startsWith(printed.toUtf8()) && (output.isEmpty() == printed.isEmpty()), output.constData());
+    QCOMPARE(QDir(path(QStringLiteral("Tool"))).exists(), fileOfThatName);
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)

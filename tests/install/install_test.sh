@@ -65,6 +65,8 @@ step="installed files"
 for program in pellora pellora-arc; do
   [ -f "$root/bin/$program" ] && [ -x "$root/bin/$program" ] || fail "bin/$program is missing or not executable"
 done
+bash "$source/tests/install/check_runpath.sh" "$root/bin/pellora" "$root/bin/pellora-arc" ||
+  fail "an installed program would load libraries from a relative folder"
 [ -e "$root/bin/help" ] && fail "help/ was installed beside the programs; it belongs in share/pellora/help"
 [ -e "$root/bin/ITEM.DAT" ] && fail "an ITEM.DAT was installed"
 help_count=0

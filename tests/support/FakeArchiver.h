@@ -1,8 +1,13 @@
 #pragma once
 
 #include "platform/archiver/ArchiverLibrary.h"
+#include "platform/archiver/Progress.h"
 
 #include <QStringList>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace pellora::test {
 
@@ -17,9 +22,18 @@ public:
     QList<QPair<quint64, QByteArray>> entries; // what the listing yields
 
     int CheckArchive(const QString &path, int) override { return accepts.contains(path) ? 1 : 0; }
-    int Command(QObject *, const QString &commandLine, char *output, qsizetype size) override
+    // Above 0: each command runs that long on the installed progress host, as
+    // the built-in libraries' runs do, so that events arrive while it runs.
+    int runMilliseconds = 0;
+
+    int Command(QObject *owner, const QString &commandLine, char *output, qsizetype size) override
     {
         commands.append(commandLine);
+        if (arc::ProgressHost *host = arc::progressHost(); host && runMilliseconds > 0) {
+            arc::ProgressState state;
+            const auto lasts = std::chrono::milliseconds(runMilliseconds);
+            host->run(owner, state, [lasts] { std::this_thread::sleep_for(lasts); });
+        }
         arc::copyReport(report, output, size);
         return code;
     }

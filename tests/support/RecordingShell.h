@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace pellora::test {
 
 // A shell that does nothing but write down what it was asked, and answers
@@ -11,13 +13,14 @@ namespace pellora::test {
 // default button), openDocument with a fixed result.
 class RecordingShell final : public platform::Shell {
 public:
-    QStringList calls;             // e.g. "messageBox|text|style|title", "copy|from|to"
-    QList<int> answers;            // next message-box answers, first first
+    QStringList calls; // e.g. "messageBox|text|style|title", "copy|from|to"
+    QList<int> answers; // next message-box answers, first first
     int openResult = platform::kShellExecuteOk;
     bool startSucceeds = true;
     bool fileOperationsSucceed = true;
     QString pickedFolder; // what the folder browser returns ("" = cancelled)
-    QString pickedFile;   // what the file-open dialog returns
+    QString pickedFile; // what the file-open dialog returns
+    std::optional<QStringList> volumes; // the mount table's roots; unset: the system's
 
     RecordingShell() { platform::setShell(this); }
     ~RecordingShell() override { platform::setShell(nullptr); }
@@ -35,6 +38,7 @@ public:
     void showHelp(const QString &helpFile, Help command, int context) override;
     QString BrowseForFolder(QObject *owner, const QString &prompt, const QString &initialFolder, int flags) override;
     QString ShowOpenDialog(QObject *owner, const QString &filter, const QString &initialFolder) override;
+    QStringList mountedVolumes() override { return volumes ? *volumes : Shell::mountedVolumes(); }
 };
 
 } // namespace pellora::test

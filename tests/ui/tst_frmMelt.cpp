@@ -15,12 +15,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
 using namespace pellora;
+using namespace Qt::Literals::StringLiterals;
 using ui::frmMelt;
 
 namespace {
@@ -72,6 +72,8 @@ private Q_SLOTS:
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne();
     void aVolumePickedAgainOpensAtTheFolderItShowed();
+    void aMountTableWithoutTheRootStillShowsEveryFolder_data();
+    void aMountTableWithoutTheRootStillShowsEveryFolder();
 
 private:
     // Makes CurrentItem an archive called name that the fake libraries accept,
@@ -164,22 +166,29 @@ void tst_frmMelt::archiveBaseName()
 
 void tst_frmMelt::volumeRootIsTheMountPointHoldingThePath_data()
 {
+    QTest::addColumn<QStringList>("volumes"); // the mount table's roots
     QTest::addColumn<QString>("path");
-    QTest::newRow("the file system's root") << "/";
-    QTest::newRow("the temporary folder") << QDir::tempPath();
-    QTest::newRow("the current folder") << QDir::currentPath();
-    QTest::newRow("a folder that does not exist yet, below the temporary folder")
-        << QDir::tempPath() + QStringLiteral("/no/such/folder/");
+    QTest::addColumn<QString>("expected");
+    const QStringList table{ u"/"_s, u"/srv/data"_s, u"/media/usb"_s };
+    QTest::newRow("the file system's root") << table << "/"
+                                            << "/";
+    QTest::newRow("a mount point itself") << table << "/srv/data"
+                                          << "/srv/data";
+    QTest::newRow("a folder that does not exist yet, on a mounted volume") << table << "/srv/data/no/such/"
+                                                                           << "/srv/data";
+    QTest::newRow("a name that only begins like a mount point") << table << "/srv/database/x"
+                                                                << "/";
+    QTest::newRow("a mount table without \"/\", as in a chroot") << QStringList{ u"/proc"_s, u"/dev"_s } << "/srv/x"
+                                                                 << "/";
 }
 
 void tst_frmMelt::volumeRootIsTheMountPointHoldingThePath()
 {
+    QFETCH(QStringList, volumes);
     QFETCH(QString, path);
-    // The system's own answer for the nearest existing folder is the oracle.
-    QString existing = path;
-    while (!QFileInfo(existing).exists())
-        existing = QFileInfo(QDir::cleanPath(existing)).path();
-    QCOMPARE(frmMelt::volumeRoot(path), QStorageInfo(existing).rootPath());
+    QFETCH(QString, expected);
+    m_shell->volumes = volumes;
+    QCOMPARE(frmMelt::volumeRoot(path), expected);
 }
 
 void tst_frmMelt::proposesTheTargetFolder_data()
@@ -229,16 +238,19 @@ void tst_frmMelt::folderListShowsTheProposalOrTheCurrentFolder()
     const QString proposal = work(QStringLiteral("Soft/Tools"));
     if (proposalExists)
         QVERIFY(QDir().mkpath(proposal));
+    // The work folder stands for a volume of its own; the current folder lies
+    // on "/".
+    m_shell->volumes = QStringList{ u"/"_s, m_work->path() };
     frmMelt &dialog = open(QStringLiteral("tool.lzh"), proposal + u'/');
     const QString expected = proposalExists ? proposal : QDir::currentPath();
     QCOMPARE(dialog.shownFolder(), expected);
     QVERIFY(dialog.dirMelt->isExpanded(dialog.dirMelt->currentIndex()));
     // The drive list shows the volume of the proposal, the list is rooted at
     // the volume of the folder it shows.
-    QCOMPARE(dialog.drvMelt->currentText(), QStorageInfo(m_work->path()).rootPath());
+    QCOMPARE(dialog.drvMelt->currentText(), m_work->path());
     auto *model = qobject_cast<QFileSystemModel *>(dialog.dirMelt->model());
     QVERIFY(model);
-    QCOMPARE(model->filePath(dialog.dirMelt->rootIndex()), QStorageInfo(expected).rootPath());
+    QCOMPARE(model->filePath(dialog.dirMelt->rootIndex()), proposalExists ? m_work->path() : u"/"_s);
 }
 
 void tst_frmMelt::showsTheStoredChoices_data()
@@ -525,6 +537,39 @@ void tst_frmMelt::aVolumePickedAgainOpensAtTheFolderItShowed()
     QCOMPARE(dialog.shownFolder(), work(QStringLiteral("Soft/Tools")));
     // Changing volumes does not touch the target text.
     QCOMPARE(dialog.txtTargetFolder->text(), work(QStringLiteral("Soft/Tools/")));
+}
+
+void tst_frmMelt::aMountTableWithoutTheRootStillShowsEveryFolder_data()
+{
+    QTest::addColumn<QStringList>("volumes"); // relative to the work folder
+    QTest::newRow("no volume listed at all") << QStringList();
+    QTest::newRow("other volumes listed, \"/\" not") << QStringList{ u"Other"_s };
+}
+
+void tst_frmMelt::aMountTableWithoutTheRootStillShowsEveryFolder()
+{
+    QFETCH(QStringList, volumes);
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Soft/Tools"))));
+    QVERIFY(QDir().mkpath(work(QStringLiteral("Other"))));
+    QStringList table;
+    for (const QString &volume : volumes)
+        table << work(volume);
+    m_shell->volumes = table;
+    // Were "/" taken for a device that is not ready, Retry would ask forever.
+    m_shell->answers = { platform::vbCancel, platform::vbCancel };
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/Tools/")));
+    QCOMPARE(m_shell->calls, QStringList());
+    QCOMPARE(dialog.drvMelt->currentText(), u"/"_s);
+    QCOMPARE(dialog.shownFolder(), work(QStringLiteral("Soft/Tools")));
+
+    // Picking "/" again after another volume opens it where it was left.
+    if (!table.isEmpty()) {
+        dialog.drvMelt->setCurrentIndex(dialog.drvMelt->findText(table.first()));
+        QCOMPARE(dialog.shownFolder(), table.first());
+        dialog.drvMelt->setCurrentIndex(dialog.drvMelt->findText(u"/"_s));
+        QCOMPARE(dialog.shownFolder(), work(QStringLiteral("Soft/Tools")));
+    }
+    QCOMPARE(m_shell->calls, QStringList());
 }
 
 QTEST_MAIN(tst_frmMelt)

@@ -2,13 +2,16 @@
 
 #include "platform/archiver/Report.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 namespace pellora::ui {
@@ -18,6 +21,76 @@ int permille(qint64 done, qint64 total)
 {
     return total > 0 ? int(std::clamp<qint64>(done * 1000 / total, 0, 1000)) : 0;
 }
+
+bool isUserInput(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Keeps every window that was there when a run began from taking input until
+// it ends, from its first moment and not only once the progress window shows:
+// a second Enter or double-click in the match chooser, a command in the item
+// list, would start a second extraction inside the first, on a window that
+// the first one closes and deletes when it returns. Windows opened during the
+// run (the progress window) are left alone, so its cancel button works.
+class InputBlocker final : public QObject {
+public:
+    InputBlocker()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            m_blocked.append(window);
+        qApp->installEventFilter(this);
+    }
+    ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A close box pressed on the system's side; closing by the program passes.
+        const bool userClose = event->type() == QEvent::Close && event->spontaneous();
+        if (!userClose && !isUserInput(event))
+            return false;
+        const auto *widget = qobject_cast<const QWidget *>(watched);
+        const auto *handle = qobject_cast<const QWindow *>(watched);
+        if (!widget && !handle)
+            return true; // a shortcut or action of some window: no command now
+        for (const QPointer<QWidget> &blocked : m_blocked) {
+            if (blocked && (widget ? widget->window() == blocked : blocked->windowHandle() == handle))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QList<QPointer<QWidget>> m_blocked;
+};
 } // namespace
 
 ProgressWindow::ProgressWindow(QWidget *owner, arc::ProgressState &state)
@@ -79,6 +152,7 @@ ProgressWindowHost::ProgressWindowHost(int showDelayMs)
 
 void ProgressWindowHost::run(QObject *owner, arc::ProgressState &state, const std::function<void()> &work)
 {
+    const InputBlocker noSecondCommand;
     QThread *thread = QThread::create(work);
     ProgressWindow window(qobject_cast<QWidget *>(owner), state);
     QEventLoop loop;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
@@ -27,8 +28,10 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStorageInfo>
 #include <QTreeView>
+
+#include <filesystem>
+#include <system_error>
 
 namespace pellora::ui {
 
@@ -48,27 +51,14 @@ QString withoutDigitsAtEnd(const QString &text)
     return text.left(end);
 }
 
-// Whether the folder list can show a volume: mounted and ready, and its root
-// a folder that may be listed and entered.
+// Whether the folder list can show a volume: its root is a folder that can
+// be listed. The mount table is not asked: where "/" is no mount point of its
+// own (a chroot) it calls the root "not ready" although every folder is there.
 bool volumeAccessible(const QString &root)
 {
-    const QStorageInfo volume(root);
-    const QFileInfo folder(root);
-    return volume.isValid() && volume.isReady() && folder.isDir() && folder.isReadable() && folder.isExecutable();
-}
-
-// The mounted volumes' roots, those that can be used first, each once.
-QStringList volumeRoots()
-{
-    QStringList ready;
-    QStringList others;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        const QString root = volume.rootPath();
-        if (ready.contains(root) || others.contains(root))
-            continue;
-        (volume.isValid() && volume.isReady() ? ready : others).append(root);
-    }
-    return ready + others;
+    std::error_code error;
+    const std::filesystem::directory_iterator listing(QFile::encodeName(root).toStdString(), error);
+    return !error && QFileInfo(root).isExecutable();
 }
 
 } // namespace
@@ -102,7 +92,7 @@ frmMelt::frmMelt(QWidget *parent)
     place(txtTargetFolder, 180, 540, 4275);
 
     drvMelt->setObjectName(QStringLiteral("drvMelt"));
-    drvMelt->addItems(volumeRoots());
+    drvMelt->addItems(platform::shell().mountedVolumes());
     place(drvMelt, 4680, 180, 2355);
 
     dirMelt->setObjectName(QStringLiteral("dirMelt"));
@@ -202,8 +192,7 @@ QString frmMelt::volumeRoot(const QString &path)
 {
     const QString absolute = QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
     QString best = QString(kPathSeparator);
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        const QString root = volume.rootPath();
+    for (const QString &root : platform::shell().mountedVolumes()) {
         const bool holds = absolute == root || absolute.startsWith(platform::withTrailingSeparator(root));
         if (holds && root.size() > best.size())
             best = root;
@@ -250,12 +239,14 @@ void frmMelt::Form_Load()
 
 void frmMelt::selectVolume(const QString &root)
 {
+    // Adding the first entry to an empty list makes it current too: the change
+    // handler must not run for that either, least of all while loading.
+    const QSignalBlocker quiet(drvMelt);
     int index = drvMelt->findText(root, Qt::MatchExactly);
     if (index < 0) {
         drvMelt->addItem(root);
         index = drvMelt->count() - 1;
     }
-    const QSignalBlocker quiet(drvMelt);
     drvMelt->setCurrentIndex(index);
     m_currentVolume = root;
 }

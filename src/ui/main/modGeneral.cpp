@@ -32,6 +32,7 @@ void Main(const QStringList &arguments)
     if (CurrentItem->ArchiveType().isEmpty()) {
         platform::shell().messageBox(QStringLiteral("指定されたファイルは未対応の形式であるか壊れています。"),
             platform::vbOKOnly | platform::vbCritical, QStringLiteral("Pellora"));
+        core::gblnExtractionFailed = true;
         CurrentItem.reset();
         return;
     }
