@@ -94,7 +94,7 @@ def read(path):
 
 
 def add(file, kind, about, data, list_=None, files=None, dirs=None,
-        refused=None, damaged=None, notes=None):
+        refused=None, damaged=None, notes=None, with_jc=None):
     """Write one fixture and record what a careful extractor must do with it."""
     if kind == "LZH" and list_ is not None:
         lzh_self_check(file, data, list_)
@@ -111,6 +111,11 @@ def add(file, kind, about, data, list_=None, files=None, dirs=None,
         entry["refused"] = list(refused)
     if damaged:
         entry["damaged"] = list(damaged)
+    if with_jc is not None:
+        jc_files, skipped = with_jc
+        entry["with_jc"] = {
+            "files": {name: sha256(content) for name, content in jc_files.items()},
+            "skipped": [list(s) for s in skipped]}
     if notes:
         entry["notes"] = notes
     MANIFEST.append(entry)
@@ -625,6 +630,8 @@ def make_lzh(tmp):
               "libarchive stops with 'LHa header sum error' (fatal), so "
               "nothing after it can be trusted; first.txt is fine.")
 
+    make_lzh_damaged_headers()
+
     declared = b"These bytes are inside the declared original size.\n" * 3
     excess = b"THESE BYTES LIE BEYOND THE DECLARED SIZE AND MUST NOT BE WRITTEN\n"
     # The CRC16 covers every stored byte, so the reader has nothing to
@@ -643,6 +650,62 @@ def make_lzh(tmp):
               "checks that the reader stays in step."
               % (len(declared), len(declared) + len(excess), len(declared),
                  len(declared) + len(excess), len(declared)))
+
+
+def make_lzh_damaged_headers():
+    """Damaged headers between sound members, for the skip switch -jc."""
+    rng = random.Random(SEED + 5)
+    second, third, fourth = prose(3000, rng), prose(1500, rng), prose(800, rng)
+    bad_crc = bytearray(lzh_l2(b"broken-crc.txt", b"lost\n" * 40))
+    bad_crc[30] ^= 0x01               # a byte of the name: the header CRC fails
+    bad_sum = bytearray(lzh_l1(b"broken-sum.txt", b"lost\n" * 40))
+    bad_sum[1] ^= 0xFF                # the level-1 header checksum byte
+    # Noise with a decoy: a level-0 header shape with a wrong checksum, which
+    # the search for the next sound header must pass over.
+    decoy = bytearray(lzh_l0(b"decoy.txt", b"not a member\n"))
+    decoy[1] ^= 0x5A
+    junk = bytes(rng.getrandbits(8) for _ in range(97)) + bytes(decoy) + bytes(
+        rng.getrandbits(8) for _ in range(31))
+    body_crc = lzh_l2(b"bad-body.txt", b"damaged body\n" * 10, crc=0x1234)
+    parts = [("first", lzh_l2(b"first.txt", GOOD)),
+             ("bad_crc", bytes(bad_crc)),
+             ("second", lzh_l1(b"second.txt", second)),
+             ("bad_sum", bytes(bad_sum) + junk),
+             ("third", lzh_l0(b"third.txt", third)),
+             ("fourth", lzh_l2(b"fourth.txt", fourth, dirname=b"deeper/")),
+             ("body_crc", body_crc)]
+    at, offsets = 0, {}
+    for key, blob in parts:
+        offsets[key] = at
+        at += len(blob)
+    add("lzh/damaged-headers.lzh", "LZH",
+        "two damaged headers between sound members of levels 0, 1 and 2",
+        lzh_bytes([blob for _, blob in parts]), files={"first.txt": GOOD},
+        damaged=["broken-crc.txt", "broken-sum.txt", "bad-body.txt"],
+        with_jc=({"first.txt": GOOD, "second.txt": second, "third.txt": third,
+                  "deeper/fourth.txt": fourth},
+                 [(offsets["bad_crc"], offsets["second"] - offsets["bad_crc"]),
+                  (offsets["bad_sum"], offsets["third"] - offsets["bad_sum"])]),
+        notes="broken-crc.txt: level-2 header with one name byte flipped, so "
+              "its header CRC fails; broken-sum.txt: level-1 header checksum "
+              "inverted, followed by noise holding a level-0 header shape "
+              "with a wrong checksum. libarchive stops at the first with "
+              "'LHa header CRC error' (fatal). With -jc the reader goes on at "
+              "second.txt and third.txt; bad-body.txt has a wrong data CRC16 "
+              "and must not be written either way.")
+
+    tail = bytearray(lzh_l1(b"gone.txt", b"gone\n" * 30))
+    tail[1] ^= 0xFF
+    whole = lzh_l2(b"first.txt", GOOD) + bytes(tail)
+    add("lzh/damaged-last-header.lzh", "LZH",
+        "damaged last header with nothing sound after it",
+        whole + b"\0", files={"first.txt": GOOD}, damaged=["gone.txt"],
+        with_jc=({"first.txt": GOOD},
+                 [(len(whole) - len(tail), len(tail) + 1)]),
+        notes="The last member's level-1 header checksum is inverted. With "
+              "-jc the search finds nothing after it: the rest of the file, "
+              "end mark included, is reported as skipped and the run ends "
+              "normally.")
 
 
 def relevel_with(e, extra_exts):

@@ -38,6 +38,7 @@ private:
     // What became of one entry's data; Fatal ends the run.
     enum class DataEnd { Written, Damaged, Fatal, NotWritten };
 
+    void reportDamagedHeader();
     void extractEntry();
     void extractFolder(const EntryPath &path);
     void extractFile(const EntryPath &path, qint64 size);
@@ -72,6 +73,7 @@ ExtractionResult Run::execute()
     }
     if (m_progress)
         m_progress->setArchiveSize(m_reader->fileSize());
+    m_reader->setSkipDamagedHeaders(m_command.skipDamaged);
 
     bool cancelled = false;
     bool endedEarly = false;
@@ -85,7 +87,7 @@ ExtractionResult Run::execute()
             break;
         }
         if (next == ArchiveReader::Next::Damaged) {
-            m_report.header(m_reader->errorString());
+            reportDamagedHeader();
             if (!m_command.skipDamaged) {
                 endedEarly = true;
                 break;
@@ -121,6 +123,18 @@ ExtractionResult Run::execute()
     else if (m_report.hasErrors())
         code = kResultEntryErrors;
     return { code, m_report.text() };
+}
+
+void Run::reportDamagedHeader()
+{
+    const ArchiveReader::Stretch skipped = m_reader->damagedStretch();
+    if (skipped.length <= 0) {
+        m_report.header(m_reader->errorString());
+        return;
+    }
+    // Where the reader picked up again, so the user can tell how much is lost.
+    m_report.header(QStringLiteral("%1: %2 バイト目から %3 バイトを読み飛ばしました")
+                        .arg(m_reader->errorString(), groupedNumber(skipped.from), groupedNumber(skipped.length)));
 }
 
 bool Run::entryTime(struct timespec *time) const
