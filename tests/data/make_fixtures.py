@@ -899,6 +899,8 @@ def make_zip(tmp):
               "created, and link/evil5.txt must not be written through it "
               "(nothing may appear in /tmp).")
 
+    make_zip_links_and_folders(tmp)
+
     # ---- entries the file system or the rules refuse -------------------------
     long_name = "a" * 300 + ".txt"
     raw = zip_bytes(tmp, [zip_entry(long_name, b"long\n"),
@@ -1017,6 +1019,47 @@ def cab_names(data):
         out.append((size, data[q + 16:end], attr))
         q = end + 1
     return out
+
+
+def make_zip_links_and_folders(tmp):
+    """Several refused links, and folder times to restore at many depths."""
+    link = lambda name, to: zip_entry(name, to, method=zipfile.ZIP_STORED,
+                                      mode=0o120777)
+    raw = zip_bytes(tmp, [link("a", b"/tmp"), link("b/c", b"/tmp"),
+                          zip_entry("a/evil.txt", b"evil\n"),
+                          zip_entry("b/c/d/evil.txt", b"evil\n"),
+                          zip_entry("ab/good.txt", GOOD),
+                          zip_entry("b/cd/good.txt", GOOD),
+                          zip_entry("b/good.txt", GOOD),
+                          link("z/y/x", b"../../.."),
+                          zip_entry("z/y/good.txt", GOOD),
+                          zip_entry("z/y/x/evil.txt", b"evil\n")])
+    add("zip/several-links.zip", "ZIP",
+        "three symlink entries at different depths, entries under and beside them",
+        raw, files={"ab/good.txt": GOOD, "b/cd/good.txt": GOOD,
+                    "b/good.txt": GOOD, "z/y/good.txt": GOOD},
+        refused=["a", "b/c", "z/y/x", "a/evil.txt", "b/c/d/evil.txt",
+                 "z/y/x/evil.txt"],
+        notes="Only what lies under a refused link is refused: 'ab' and "
+              "'b/cd' share a leading part of a link's name, 'b' and 'z/y' "
+              "hold a link, and all of those are extracted.")
+
+    def folder(name, year):
+        zi, data = zip_entry(name)
+        zi.date_time = (year, 6, 1, 12, 0, 0)
+        return zi, data
+    raw = zip_bytes(tmp, [folder("a/", 2001), folder("a/b/", 2002),
+                          folder("a/b/c/", 2003), zip_entry("a/b/c/f.txt", GOOD),
+                          folder("z/", 2004), folder("a/b/d/", 2005),
+                          zip_entry("a/b/d/f.txt", GOOD), folder("a/b/", 2006)])
+    add("zip/folder-times.zip", "ZIP",
+        "folder entries of several depths, each with its own year",
+        raw, files={"a/b/c/f.txt": GOOD, "a/b/d/f.txt": GOOD},
+        dirs=["a", "a/b", "a/b/c", "a/b/d", "z"],
+        notes="Folder years: a 2001, a/b 2002 (listed again later with 2006; "
+              "the first one counts), a/b/c 2003, z 2004, a/b/d 2005. Files "
+              "are written into the folders after their entries, so the "
+              "times can only be right when set at the end.")
 
 
 def make_cab(tmp):

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void cancelStopsAfterTheCurrentEntry();
     void reportIsCutToTheBufferGiven();
     void restoresTimesAndNeverSetsSpecialModeBits();
+    void restoresFolderTimesAtEveryDepth();
 };
 
 namespace {
@@ -445,6 +446,18 @@ void tst_Extraction::restoresTimesAndNeverSetsSpecialModeBits()
     struct stat st { };
     QCOMPARE(::lstat(QFile::encodeName(out + QStringLiteral("setuid.sh")).constData(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t(0777 & ~mask));
+}
+
+void tst_Extraction::restoresFolderTimesAtEveryDepth()
+{
+    QTemporaryDir sandbox;
+    const QString out = outputOf(sandbox);
+    test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/folder-times.zip")), out);
+    // a/b is listed twice; its first entry counts.
+    const QList<std::pair<QString, int>> years = { { QStringLiteral("a"), 2001 }, { QStringLiteral("a/b"), 2002 },
+        { QStringLiteral("a/b/c"), 2003 }, { QStringLiteral("z"), 2004 }, { QStringLiteral("a/b/d"), 2005 } };
+    for (const auto &[folder, year] : years)
+        QCOMPARE(QFileInfo(out + folder).lastModified().date().year(), year);
 }
 
 QTEST_GUILESS_MAIN(tst_Extraction)

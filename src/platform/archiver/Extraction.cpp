@@ -4,24 +4,19 @@
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/EntryName.h"
 #include "platform/archiver/OutputTree.h"
+#include "platform/archiver/PathTree.h"
 #include "platform/archiver/Progress.h"
 #include "platform/archiver/Report.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
-#include <vector>
 
 namespace pellora::arc {
 
 namespace {
 
 using Outcome = Report::Outcome;
-
-struct FolderTime {
-    QStringList components;
-    struct timespec mtime;
-};
 
 class Run final {
 public:
@@ -51,10 +46,10 @@ private:
     std::unique_ptr<ArchiveReader> m_reader;
     OutputTree m_tree;
     Report m_report;
-    std::vector<FolderTime> m_folderTimes;
-    // Paths of link entries not created: what the archive puts "through"
-    // them is meant to land wherever they point, so it is refused too.
-    QList<QStringList> m_refusedLinks;
+    // Folder times to restore at the end, and the link entries not created:
+    // what the archive puts "through" them is meant to land wherever they
+    // point, so it is refused too.
+    PathTree m_paths;
     bool m_fatal = false;
 };
 
@@ -108,8 +103,9 @@ ExtractionResult Run::execute()
     }
 
     // Folder times last: writing into a folder changes its time.
-    for (auto it = m_folderTimes.rbegin(); it != m_folderTimes.rend(); ++it)
-        m_tree.setFolderTime(it->components, it->mtime);
+    m_paths.forEachFolderTime([this](const QStringList &components, const struct timespec &mtime) {
+        m_tree.setFolderTime(components, mtime);
+    });
 
     if (endedEarly)
         m_report.endedEarly();
@@ -165,15 +161,13 @@ void Run::extractEntry()
     }
     if (type == AE_IFLNK || archive_entry_symlink(e)) {
         if (path.isSafe())
-            m_refusedLinks.append(path.components);
+            m_paths.addRefusedLink(path.components);
         m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクは作成しません"));
         return;
     }
-    for (const QStringList &link : m_refusedLinks) {
-        if (path.components.size() > link.size() && path.components.mid(0, link.size()) == link) {
-            m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクの先には解凍しません"));
-            return;
-        }
+    if (m_paths.isUnderRefusedLink(path.components)) {
+        m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクの先には解凍しません"));
+        return;
     }
     if (type == AE_IFDIR) {
         if (path.components.isEmpty() && path.refusal == u"名前がありません")
@@ -206,7 +200,7 @@ void Run::extractFolder(const EntryPath &path)
     }
     struct timespec time { };
     if (entryTime(&time))
-        m_folderTimes.push_back({ path.components, time });
+        m_paths.addFolderTime(path.components, time);
     m_report.entry(shown, 0, Outcome::FolderMade);
 }
 
