@@ -21,7 +21,7 @@ constexpr size_t kBlockSize = 1 << 20;
 // Trying a place to go on from reads one header, not a whole block: a file
 // may hold many places that look right and are not.
 constexpr size_t kTrialBlockSize = 4096;
-}
+} // namespace
 
 // The file behind the reader. Our own callbacks rather than libarchive's
 // file opener: they read large blocks, seek (the ZIP reader needs it for
