@@ -94,7 +94,7 @@ def read(path):
 
 
 def add(file, kind, about, data, list_=None, files=None, dirs=None,
-        refused=None, damaged=None, notes=None):
+        refused=None, damaged=None, notes=None, with_jc=None):
     """Write one fixture and record what a careful extractor must do with it."""
     if kind == "LZH" and list_ is not None:
         lzh_self_check(file, data, list_)
@@ -111,6 +111,11 @@ def add(file, kind, about, data, list_=None, files=None, dirs=None,
         entry["refused"] = list(refused)
     if damaged:
         entry["damaged"] = list(damaged)
+    if with_jc is not None:
+        jc_files, skipped = with_jc
+        entry["with_jc"] = {
+            "files": {name: sha256(content) for name, content in jc_files.items()},
+            "skipped": [list(s) for s in skipped]}
     if notes:
         entry["notes"] = notes
     MANIFEST.append(entry)
@@ -625,6 +630,8 @@ def make_lzh(tmp):
               "libarchive stops with 'LHa header sum error' (fatal), so "
               "nothing after it can be trusted; first.txt is fine.")
 
+    make_lzh_damaged_headers()
+
     declared = b"These bytes are inside the declared original size.\n" * 3
     excess = b"THESE BYTES LIE BEYOND THE DECLARED SIZE AND MUST NOT BE WRITTEN\n"
     # The CRC16 covers every stored byte, so the reader has nothing to
@@ -643,6 +650,62 @@ def make_lzh(tmp):
               "checks that the reader stays in step."
               % (len(declared), len(declared) + len(excess), len(declared),
                  len(declared) + len(excess), len(declared)))
+
+
+def make_lzh_damaged_headers():
+    """Damaged headers between sound members, for the skip switch -jc."""
+    rng = random.Random(SEED + 5)
+    second, third, fourth = prose(3000, rng), prose(1500, rng), prose(800, rng)
+    bad_crc = bytearray(lzh_l2(b"broken-crc.txt", b"lost\n" * 40))
+    bad_crc[30] ^= 0x01               # a byte of the name: the header CRC fails
+    bad_sum = bytearray(lzh_l1(b"broken-sum.txt", b"lost\n" * 40))
+    bad_sum[1] ^= 0xFF                # the level-1 header checksum byte
+    # Noise with a decoy: a level-0 header shape with a wrong checksum, which
+    # the search for the next sound header must pass over.
+    decoy = bytearray(lzh_l0(b"decoy.txt", b"not a member\n"))
+    decoy[1] ^= 0x5A
+    junk = bytes(rng.getrandbits(8) for _ in range(97)) + bytes(decoy) + bytes(
+        rng.getrandbits(8) for _ in range(31))
+    body_crc = lzh_l2(b"bad-body.txt", b"damaged body\n" * 10, crc=0x1234)
+    parts = [("first", lzh_l2(b"first.txt", GOOD)),
+             ("bad_crc", bytes(bad_crc)),
+             ("second", lzh_l1(b"second.txt", second)),
+             ("bad_sum", bytes(bad_sum) + junk),
+             ("third", lzh_l0(b"third.txt", third)),
+             ("fourth", lzh_l2(b"fourth.txt", fourth, dirname=b"deeper/")),
+             ("body_crc", body_crc)]
+    at, offsets = 0, {}
+    for key, blob in parts:
+        offsets[key] = at
+        at += len(blob)
+    add("lzh/damaged-headers.lzh", "LZH",
+        "two damaged headers between sound members of levels 0, 1 and 2",
+        lzh_bytes([blob for _, blob in parts]), files={"first.txt": GOOD},
+        damaged=["broken-crc.txt", "broken-sum.txt", "bad-body.txt"],
+        with_jc=({"first.txt": GOOD, "second.txt": second, "third.txt": third,
+                  "deeper/fourth.txt": fourth},
+                 [(offsets["bad_crc"], offsets["second"] - offsets["bad_crc"]),
+                  (offsets["bad_sum"], offsets["third"] - offsets["bad_sum"])]),
+        notes="broken-crc.txt: level-2 header with one name byte flipped, so "
+              "its header CRC fails; broken-sum.txt: level-1 header checksum "
+              "inverted, followed by noise holding a level-0 header shape "
+              "with a wrong checksum. libarchive stops at the first with "
+              "'LHa header CRC error' (fatal). With -jc the reader goes on at "
+              "second.txt and third.txt; bad-body.txt has a wrong data CRC16 "
+              "and must not be written either way.")
+
+    tail = bytearray(lzh_l1(b"gone.txt", b"gone\n" * 30))
+    tail[1] ^= 0xFF
+    whole = lzh_l2(b"first.txt", GOOD) + bytes(tail)
+    add("lzh/damaged-last-header.lzh", "LZH",
+        "damaged last header with nothing sound after it",
+        whole + b"\0", files={"first.txt": GOOD}, damaged=["gone.txt"],
+        with_jc=({"first.txt": GOOD},
+                 [(len(whole) - len(tail), len(tail) + 1)]),
+        notes="The last member's level-1 header checksum is inverted. With "
+              "-jc the search finds nothing after it: the rest of the file, "
+              "end mark included, is reported as skipped and the run ends "
+              "normally.")
 
 
 def relevel_with(e, extra_exts):
@@ -836,6 +899,8 @@ def make_zip(tmp):
               "created, and link/evil5.txt must not be written through it "
               "(nothing may appear in /tmp).")
 
+    make_zip_links_and_folders(tmp)
+
     # ---- entries the file system or the rules refuse -------------------------
     long_name = "a" * 300 + ".txt"
     raw = zip_bytes(tmp, [zip_entry(long_name, b"long\n"),
@@ -954,6 +1019,47 @@ def cab_names(data):
         out.append((size, data[q + 16:end], attr))
         q = end + 1
     return out
+
+
+def make_zip_links_and_folders(tmp):
+    """Several refused links, and folder times to restore at many depths."""
+    link = lambda name, to: zip_entry(name, to, method=zipfile.ZIP_STORED,
+                                      mode=0o120777)
+    raw = zip_bytes(tmp, [link("a", b"/tmp"), link("b/c", b"/tmp"),
+                          zip_entry("a/evil.txt", b"evil\n"),
+                          zip_entry("b/c/d/evil.txt", b"evil\n"),
+                          zip_entry("ab/good.txt", GOOD),
+                          zip_entry("b/cd/good.txt", GOOD),
+                          zip_entry("b/good.txt", GOOD),
+                          link("z/y/x", b"../../.."),
+                          zip_entry("z/y/good.txt", GOOD),
+                          zip_entry("z/y/x/evil.txt", b"evil\n")])
+    add("zip/several-links.zip", "ZIP",
+        "three symlink entries at different depths, entries under and beside them",
+        raw, files={"ab/good.txt": GOOD, "b/cd/good.txt": GOOD,
+                    "b/good.txt": GOOD, "z/y/good.txt": GOOD},
+        refused=["a", "b/c", "z/y/x", "a/evil.txt", "b/c/d/evil.txt",
+                 "z/y/x/evil.txt"],
+        notes="Only what lies under a refused link is refused: 'ab' and "
+              "'b/cd' share a leading part of a link's name, 'b' and 'z/y' "
+              "hold a link, and all of those are extracted.")
+
+    def folder(name, year):
+        zi, data = zip_entry(name)
+        zi.date_time = (year, 6, 1, 12, 0, 0)
+        return zi, data
+    raw = zip_bytes(tmp, [folder("a/", 2001), folder("a/b/", 2002),
+                          folder("a/b/c/", 2003), zip_entry("a/b/c/f.txt", GOOD),
+                          folder("z/", 2004), folder("a/b/d/", 2005),
+                          zip_entry("a/b/d/f.txt", GOOD), folder("a/b/", 2006)])
+    add("zip/folder-times.zip", "ZIP",
+        "folder entries of several depths, each with its own year",
+        raw, files={"a/b/c/f.txt": GOOD, "a/b/d/f.txt": GOOD},
+        dirs=["a", "a/b", "a/b/c", "a/b/d", "z"],
+        notes="Folder years: a 2001, a/b 2002 (listed again later with 2006; "
+              "the first one counts), a/b/c 2003, z 2004, a/b/d 2005. Files "
+              "are written into the folders after their entries, so the "
+              "times can only be right when set at the end.")
 
 
 def make_cab(tmp):

@@ -1,6 +1,7 @@
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/archiver/Progress.h"
+#include "platform/archiver/Report.h"
 #include "platform/archiver/TempFiles.h"
 #include "support/ArchiverRun.h"
 #include "support/TestSupport.h"
@@ -26,6 +27,8 @@ class tst_Extraction : public QObject {
 private Q_SLOTS:
     void extractsEveryFixtureAsACarefulUserExpects_data();
     void extractsEveryFixtureAsACarefulUserExpects();
+    void skipsDamagedLzhHeadersWhenAsked_data();
+    void skipsDamagedLzhHeadersWhenAsked();
     void keepsNewerFilesAndReplacesOlderOnes();
     void replaceSwitchAlwaysReplaces_data();
     void replaceSwitchAlwaysReplaces();
@@ -44,6 +47,7 @@ private Q_SLOTS:
     void countsARunThatCannotStartAsAnError();
     void encryptedEntryIsNotCalledDamaged();
     void removesTemporaryFilesAKilledRunLeft();
+    void restoresFolderTimesAtEveryDepth();
 };
 
 namespace {
@@ -156,6 +160,48 @@ void tst_Extraction::extractsEveryFixtureAsACarefulUserExpects()
     const bool clean = refused.isEmpty() && damaged.isEmpty() && !run.report.contains(QStringLiteral("ヘッダー"));
     QVERIFY2((run.code == arc::kResultOk) == clean, qPrintable(QString::number(run.code) + u'\n' + run.report));
     QVERIFY(run.report.contains(QStringLiteral("解凍 ")));
+}
+
+void tst_Extraction::skipsDamagedLzhHeadersWhenAsked_data()
+{
+    QTest::addColumn<QJsonObject>("fixture");
+    for (const QJsonValue &value : test::fixtureManifest()) {
+        const QJsonObject f = value.toObject();
+        if (f.contains(QStringLiteral("with_jc")))
+            QTest::newRow(qPrintable(f.value(QStringLiteral("about")).toString())) << f;
+    }
+}
+
+void tst_Extraction::skipsDamagedLzhHeadersWhenAsked()
+{
+    // Without -jc the first damaged header ends the run (the fixture rows
+    // above check that); with it, every sound member after one comes out.
+    QFETCH(QJsonObject, fixture);
+    const QJsonObject expected = fixture.value(QStringLiteral("with_jc")).toObject();
+    QTemporaryDir sandbox;
+    const QString out = outputOf(sandbox);
+    const auto run = test::extractAll(QStringLiteral("LZH"),
+        test::dataPath(fixture.value(QStringLiteral("file")).toString()), out, QStringLiteral(" -jc"));
+
+    QMap<QString, QString> files;
+    const QJsonObject wanted = expected.value(QStringLiteral("files")).toObject();
+    for (auto it = wanted.begin(); it != wanted.end(); ++it)
+        files.insert(it.key(), it.value().toString());
+    QCOMPARE(test::fileHashes(out), files);
+    for (const QString &name : stringList(fixture.value(QStringLiteral("damaged"))))
+        QVERIFY2(!QFileInfo::exists(out + name), qPrintable(name));
+
+    // Each damaged stretch once, with where it starts and how long it is.
+    const QJsonArray skipped = expected.value(QStringLiteral("skipped")).toArray();
+    QCOMPARE(run.report.count(QStringLiteral("ヘッダーが壊れています")), skipped.size());
+    for (const QJsonValue &stretch : skipped) {
+        const QString text
+            = QStringLiteral("%1 バイト目から %2 バイトを読み飛ばしました")
+                  .arg(arc::groupedNumber(stretch[0].toInteger()), arc::groupedNumber(stretch[1].toInteger()));
+        QVERIFY2(run.report.contains(text), qPrintable(text + u'\n' + run.report));
+    }
+    QVERIFY2(!run.report.contains(QStringLiteral("途中で終了しました")), qPrintable(run.report));
+    QCOMPARE(run.code, int(arc::kResultEntryErrors));
 }
 
 void tst_Extraction::keepsNewerFilesAndReplacesOlderOnes()
@@ -529,7 +575,17 @@ void tst_Extraction::removesTemporaryFilesAKilledRunLeft()
     QVERIFY(QFileInfo(out + kTempMark + QStringLiteral("link.tmp")).isSymLink());
     QCOMPARE(contents(victim), QByteArray("mine"));
     QVERIFY(QFileInfo(out + kTempMark + QStringLiteral("dir.tmp")).isDir());
-}
+    void tst_Extraction::restoresFolderTimesAtEveryDepth()
+    {
+        QTemporaryDir sandbox;
+        const QString out = outputOf(sandbox);
+        test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/folder-times.zip")), out);
+        // a/b is listed twice; its first entry counts.
+        const QList<std::pair<QString, int>> years = { { QStringLiteral("a"), 2001 }, { QStringLiteral("a/b"), 2002 },
+            { QStringLiteral("a/b/c"), 2003 }, { QStringLiteral("z"), 2004 }, { QStringLiteral("a/b/d"), 2005 } };
+        for (const auto &[folder, year] : years)
+            QCOMPARE(QFileInfo(out + folder).lastModified().date().year(), year);
+    }
 
-QTEST_GUILESS_MAIN(tst_Extraction)
+    QTEST_GUILESS_MAIN(tst_Extraction)
 #include "tst_Extraction.moc"

@@ -1,6 +1,7 @@
 #include "platform/archiver/ArchiveReader.h"
 
 #include "platform/TextCodec.h"
+#include "platform/archiver/LzhHeaderScan.h"
 
 #include <QFile>
 
@@ -17,7 +18,10 @@ namespace pellora::arc {
 
 namespace {
 constexpr size_t kBlockSize = 1 << 20;
-}
+// Trying a place to go on from reads one header, not a whole block: a file
+// may hold many places that look right and are not.
+constexpr size_t kTrialBlockSize = 4096;
+} // namespace
 
 // The file behind the reader. Our own callbacks rather than libarchive's
 // file opener: they read large blocks, seek (the ZIP reader needs it for
@@ -27,7 +31,7 @@ struct ArchiveReader::Source {
     qint64 position = 0;
     // Not zero-filled: every byte is written by read() before it is used, and
     // a program that only checks an archive touches no more than it reads.
-    std::unique_ptr<char[]> buffer{new char[kBlockSize]};
+    std::unique_ptr<char[]> buffer{ new char[kBlockSize] };
 
     ~Source()
     {
@@ -39,7 +43,7 @@ struct ArchiveReader::Source {
     {
         auto *s = static_cast<Source *>(self);
         for (;;) {
-            const ssize_t n = ::read(s->fd, s->buffer.get(), kBlockSize);
+            const ssize_t n = ::read(s->fd, s->buffer.get(), s->blockSize);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -62,15 +66,19 @@ struct ArchiveReader::Source {
         return request;
     }
 
+    // Offsets seen by libarchive start at base, where the reader was started.
     static la_int64_t seek(archive *, void *self, la_int64_t offset, int whence)
     {
         auto *s = static_cast<Source *>(self);
-        const off_t r = ::lseek(s->fd, offset, whence);
-        if (r < 0)
+        const off_t r = ::lseek(s->fd, whence == SEEK_SET ? offset + s->base : offset, whence);
+        if (r < s->base)
             return ARCHIVE_FATAL;
         s->position = r;
-        return r;
+        return r - s->base;
     }
+
+    qint64 base = 0;
+    size_t blockSize = kBlockSize;
 };
 
 ArchiveReader::ArchiveReader(ArchiveFormat format, QByteArray path)
@@ -90,28 +98,29 @@ void ArchiveReader::closeArchive()
         archive_read_free(m_archive);
         m_archive = nullptr;
     }
-    m_source.reset();
     m_entry = nullptr;
 }
 
 std::unique_ptr<ArchiveReader> ArchiveReader::open(ArchiveFormat format, const QString &path, QString *reason)
 {
     std::unique_ptr<ArchiveReader> reader(new ArchiveReader(format, QFile::encodeName(path)));
-    if (!reader->start(false, reason))
+    if (!reader->openFile(reason) || !reader->start(0, false, reason))
         return nullptr;
     return reader;
 }
 
-bool ArchiveReader::start(bool namesAsCp932, QString *reason)
+namespace {
+bool failWith(QString *reason, const QString &why)
 {
-    closeArchive();
-    m_namesAsCp932 = namesAsCp932;
-    m_headersRead = 0;
-    auto fail = [reason](const QString &why) {
-        if (reason)
-            *reason = why;
-        return false;
-    };
+    if (reason)
+        *reason = why;
+    return false;
+}
+} // namespace
+
+bool ArchiveReader::openFile(QString *reason)
+{
+    const auto fail = [reason](const QString &why) { return failWith(reason, why); };
 
     // Look before opening: a FIFO would block the open and a device may act
     // on being opened, so only a regular file is ever opened for reading.
@@ -129,6 +138,22 @@ bool ArchiveReader::start(bool namesAsCp932, QString *reason)
         return fail(QStringLiteral("通常のファイルではありません"));
     ::fcntl(m_source->fd, F_SETFL, ::fcntl(m_source->fd, F_GETFL) & ~O_NONBLOCK);
     m_fileSize = st.st_size;
+    return true;
+}
+
+// Every reader after the first reads the descriptor opened once: the path may
+// name another file by now.
+bool ArchiveReader::start(qint64 base, bool namesAsCp932, QString *reason)
+{
+    closeArchive();
+    m_namesAsCp932 = namesAsCp932;
+    m_headersRead = 0;
+    m_base = base;
+    if (::lseek(m_source->fd, off_t(base), SEEK_SET) < 0)
+        return failWith(
+            reason, QStringLiteral("ファイルを読めません (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
+    m_source->base = base;
+    m_source->position = base;
 
     m_archive = archive_read_new();
     switch (m_format) {
@@ -157,13 +182,22 @@ bool ArchiveReader::start(bool namesAsCp932, QString *reason)
         // No central directory (a download cut short): read the local headers
         // in order instead, so the entries before the cut can still be saved.
         m_streamingZip = true;
-        return start(namesAsCp932, reason);
+        return start(base, namesAsCp932, reason);
     }
-    return fail(QStringLiteral("アーカイブとして開けません (%1)").arg(errorString()));
+    return failWith(reason, QStringLiteral("アーカイブとして開けません (%1)").arg(errorString()));
 }
 
 ArchiveReader::Next ArchiveReader::next()
 {
+    m_damaged = {};
+    if (m_pendingEntry) {
+        m_pendingEntry = false;
+        m_nextHeaderAt = m_base;
+        noteHeader();
+        return Next::Entry;
+    }
+    if (m_skippedToEnd)
+        return Next::End;
     if (!m_archive)
         return Next::Fatal;
     int r = archive_read_next_header(m_archive, &m_entry);
@@ -173,7 +207,7 @@ ArchiveReader::Next ArchiveReader::next()
         const qint64 seen = m_headersRead;
         const QByteArray firstError = archive_error_string(m_archive);
         QString ignored;
-        if (start(true, &ignored)) {
+        if (start(m_base, true, &ignored)) {
             bool ok = true;
             for (qint64 i = 0; i < seen && ok; ++i)
                 ok = archive_read_next_header(m_archive, &m_entry) >= ARCHIVE_WARN;
@@ -183,10 +217,13 @@ ArchiveReader::Next ArchiveReader::next()
         if (r == ARCHIVE_FATAL && m_archive && archive_error_string(m_archive) == nullptr && !firstError.isEmpty())
             archive_set_error(m_archive, -1, "%s", firstError.constData());
     }
+    if (r == ARCHIVE_FATAL && m_format == ArchiveFormat::Lzh && m_skipDamagedHeaders && m_archive)
+        return skipDamagedHeader();
     switch (r) {
     case ARCHIVE_OK:
     case ARCHIVE_WARN:
         ++m_headersRead;
+        noteHeader();
         return Next::Entry;
     case ARCHIVE_EOF:
         return Next::End;
@@ -197,6 +234,50 @@ ArchiveReader::Next ArchiveReader::next()
     default:
         return Next::Fatal;
     }
+}
+
+void ArchiveReader::noteHeader()
+{
+    if (!m_skipDamagedHeaders || m_format != ArchiveFormat::Lzh)
+        return;
+    m_lastHeaderAt = m_nextHeaderAt;
+    m_nextHeaderAt = m_lastHeaderAt < 0 ? -1 : lzhMemberEnd(m_source->fd, m_lastHeaderAt, m_fileSize);
+}
+
+ArchiveReader::Next ArchiveReader::skipDamagedHeader()
+{
+    // The damaged header starts where the last member ends. Without that
+    // (a self-extracting stub before the first header), where libarchive
+    // stopped reading is close behind it; never look again at a header
+    // already handed out.
+    qint64 damagedAt = m_nextHeaderAt;
+    if (damagedAt < 0)
+        damagedAt = qMax(m_base + archive_filter_bytes(m_archive, 0), qMax(m_lastHeaderAt + 1, m_base));
+    damagedAt = qMin(damagedAt, m_fileSize);
+    const QByteArray error = archive_error_string(m_archive);
+    // A candidate counts only when libarchive itself reads its header, with
+    // the same retry for Shift_JIS names as at the start of the file.
+    m_source->blockSize = kTrialBlockSize;
+    const auto readsFrom = [this](qint64 offset) {
+        for (const bool cp932 : { false, true }) {
+            QString ignored;
+            if (start(offset, cp932, &ignored) && archive_read_next_header(m_archive, &m_entry) >= ARCHIVE_WARN)
+                return true;
+        }
+        return false;
+    };
+    const qint64 found = findLzhHeader(m_source->fd, damagedAt + 1, m_fileSize, readsFrom);
+    m_source->blockSize = kBlockSize;
+    m_damaged = { damagedAt, (found < 0 ? m_fileSize : found) - damagedAt };
+    if (found < 0) {
+        closeArchive(); // nothing sound is left: the next call ends the archive
+        m_skippedToEnd = true;
+    } else {
+        m_headersRead = 1;
+        m_pendingEntry = true;
+    }
+    m_skippedError = error.isEmpty() ? QByteArrayLiteral("LHa header error") : error;
+    return Next::Damaged;
 }
 
 QString ArchiveReader::entryName() const
@@ -211,6 +292,8 @@ QString ArchiveReader::entryName() const
 
 QString ArchiveReader::errorString() const
 {
+    if (m_pendingEntry || m_skippedToEnd)
+        return QString::fromLocal8Bit(m_skippedError);
     const char *e = m_archive ? archive_error_string(m_archive) : nullptr;
     return e ? QString::fromLocal8Bit(e) : QStringLiteral("不明なエラー");
 }

@@ -15,7 +15,8 @@ namespace pellora::arc {
 // checked to be a regular file before it was opened. For LZH it hides the
 // reader's one charset quirk: a name that is not valid in the locale makes the
 // whole archive fail, so the reader starts over reading names as CP932 and
-// skips to where it was.
+// skips to where it was. With damaged headers skipped (LZH only), a header
+// that cannot be read is stepped over to the next sound one.
 class ArchiveReader final {
 public:
     enum class Next {
@@ -35,6 +36,17 @@ public:
 
     Next next();
 
+    // From now on a damaged LZH header is not the end: next() answers Damaged
+    // with the stretch of the file left unread, and the call after it goes
+    // on with the next sound header.
+    void setSkipDamagedHeaders(bool skip) { m_skipDamagedHeaders = skip; }
+    struct Stretch {
+        qint64 from = 0; // offset in the file of the damaged header
+        qint64 length = 0; // bytes left unread from there
+    };
+    // The stretch behind the last Damaged answer.
+    Stretch damagedStretch() const { return m_damaged; }
+
     archive *handle() const { return m_archive; }
     archive_entry *entry() const { return m_entry; }
     ArchiveFormat format() const { return m_format; }
@@ -50,8 +62,12 @@ public:
 private:
     struct Source;
     ArchiveReader(ArchiveFormat format, QByteArray path);
-    bool start(bool namesAsCp932, QString *reason);
+    bool openFile(QString *reason);
+    // A new libarchive reader over the file from base on.
+    bool start(qint64 base, bool namesAsCp932, QString *reason);
     void closeArchive();
+    Next skipDamagedHeader();
+    void noteHeader(); // a header was handed out
 
     ArchiveFormat m_format;
     QByteArray m_path;
@@ -59,9 +75,20 @@ private:
     archive *m_archive = nullptr;
     archive_entry *m_entry = nullptr;
     qint64 m_fileSize = 0;
-    qint64 m_headersRead = 0;
+    qint64 m_headersRead = 0; // since base
+    qint64 m_base = 0; // where the current reader started in the file
     bool m_namesAsCp932 = false;
     bool m_streamingZip = false;
+    bool m_skipDamagedHeaders = false;
+    bool m_pendingEntry = false; // found by skipping, not handed out yet
+    bool m_skippedToEnd = false; // no sound header was left after a damaged one
+    qint64 m_lastHeaderAt = -1; // file offset of the last header handed out
+    // Where the header after it starts by the sizes in that header, or -1
+    // when unknown; kept only while damaged headers are skipped, since
+    // libarchive says nothing of offsets once a header has failed.
+    qint64 m_nextHeaderAt = 0;
+    Stretch m_damaged;
+    QByteArray m_skippedError; // libarchive's word on the header skipped
 };
 
 } // namespace pellora::arc

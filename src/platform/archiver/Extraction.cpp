@@ -4,24 +4,19 @@
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/EntryName.h"
 #include "platform/archiver/OutputTree.h"
+#include "platform/archiver/PathTree.h"
 #include "platform/archiver/Progress.h"
 #include "platform/archiver/Report.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
-#include <vector>
 
 namespace pellora::arc {
 
 namespace {
 
 using Outcome = Report::Outcome;
-
-struct FolderTime {
-    QStringList components;
-    struct timespec mtime;
-};
 
 class Run final {
 public:
@@ -39,6 +34,7 @@ private:
     // What became of one entry's data; Fatal ends the run.
     enum class DataEnd { Written, Damaged, Fatal, NotWritten };
 
+    void reportDamagedHeader();
     void extractEntry();
     void extractFolder(const EntryPath &path);
     void extractFile(const EntryPath &path, qint64 size);
@@ -52,10 +48,10 @@ private:
     std::unique_ptr<ArchiveReader> m_reader;
     OutputTree m_tree;
     Report m_report;
-    std::vector<FolderTime> m_folderTimes;
-    // Paths of link entries not created: what the archive puts "through"
-    // them is meant to land wherever they point, so it is refused too.
-    QList<QStringList> m_refusedLinks;
+    // Folder times to restore at the end, and the link entries not created:
+    // what the archive puts "through" them is meant to land wherever they
+    // point, so it is refused too.
+    PathTree m_paths;
     bool m_fatal = false;
 };
 
@@ -74,6 +70,7 @@ ExtractionResult Run::execute()
     }
     if (m_progress)
         m_progress->setArchiveSize(m_reader->fileSize());
+    m_reader->setSkipDamagedHeaders(m_command.skipDamaged);
 
     bool cancelled = false;
     bool endedEarly = false;
@@ -87,7 +84,7 @@ ExtractionResult Run::execute()
             break;
         }
         if (next == ArchiveReader::Next::Damaged) {
-            m_report.header(m_reader->errorString());
+            reportDamagedHeader();
             if (!m_command.skipDamaged) {
                 endedEarly = true;
                 break;
@@ -108,8 +105,9 @@ ExtractionResult Run::execute()
     }
 
     // Folder times last: writing into a folder changes its time.
-    for (auto it = m_folderTimes.rbegin(); it != m_folderTimes.rend(); ++it)
-        m_tree.setFolderTime(it->components, it->mtime);
+    m_paths.forEachFolderTime([this](const QStringList &components, const struct timespec &mtime) {
+        m_tree.setFolderTime(components, mtime);
+    });
 
     if (endedEarly)
         m_report.endedEarly();
@@ -123,6 +121,18 @@ ExtractionResult Run::execute()
     else if (m_report.hasErrors())
         code = kResultEntryErrors;
     return { code, m_report.text(m_reportLimit) };
+}
+
+void Run::reportDamagedHeader()
+{
+    const ArchiveReader::Stretch skipped = m_reader->damagedStretch();
+    if (skipped.length <= 0) {
+        m_report.header(m_reader->errorString());
+        return;
+    }
+    // Where the reader picked up again, so the user can tell how much is lost.
+    m_report.header(QStringLiteral("%1: %2 バイト目から %3 バイトを読み飛ばしました")
+                        .arg(m_reader->errorString(), groupedNumber(skipped.from), groupedNumber(skipped.length)));
 }
 
 bool Run::entryTime(struct timespec *time) const
@@ -153,15 +163,13 @@ void Run::extractEntry()
     }
     if (type == AE_IFLNK || archive_entry_symlink(e)) {
         if (path.isSafe())
-            m_refusedLinks.append(path.components);
+            m_paths.addRefusedLink(path.components);
         m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクは作成しません"));
         return;
     }
-    for (const QStringList &link : m_refusedLinks) {
-        if (path.components.size() > link.size() && path.components.mid(0, link.size()) == link) {
-            m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクの先には解凍しません"));
-            return;
-        }
+    if (m_paths.isUnderRefusedLink(path.components)) {
+        m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクの先には解凍しません"));
+        return;
     }
     if (type == AE_IFDIR) {
         if (path.components.isEmpty() && path.refusal == u"名前がありません")
@@ -199,7 +207,7 @@ void Run::extractFolder(const EntryPath &path)
     }
     struct timespec time { };
     if (entryTime(&time))
-        m_folderTimes.push_back({ path.components, time });
+        m_paths.addFolderTime(path.components, time);
     m_report.entry(shown, 0, Outcome::FolderMade);
 }
 

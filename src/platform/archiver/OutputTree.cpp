@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -124,22 +125,34 @@ int OutputTree::folderFd(const QStringList &components, qsizetype count, bool cr
 {
     if (count == 0)
         return m_rootFd;
-    const QStringList wanted = components.mid(0, count);
-    if (m_cachedFd >= 0 && m_cachedPath == wanted)
-        return m_cachedFd;
+    // Go on from the cached folder when it is the wanted one or one of its
+    // parents, so a run of entries each one folder deeper opens one folder
+    // each instead of the whole path again.
+    const qsizetype cached = m_cachedFd >= 0 ? m_cachedPath.size() : -1;
+    qsizetype from = 0;
     int fd = m_rootFd;
-    for (qsizetype i = 0; i < count; ++i) {
+    if (cached >= 0 && cached <= count && std::equal(m_cachedPath.cbegin(), m_cachedPath.cend(), components.cbegin())) {
+        if (cached == count)
+            return m_cachedFd;
+        from = cached;
+        fd = std::exchange(m_cachedFd, -1);
+    } else {
+        if (m_cachedFd >= 0)
+            ::close(std::exchange(m_cachedFd, -1));
+        m_cachedPath.clear();
+    }
+    for (qsizetype i = from; i < count; ++i) {
         const int nextFd = openFolderAt(fd, nativeName(components.at(i)), create, problem);
         if (fd != m_rootFd)
             ::close(fd);
-        if (nextFd < 0)
+        if (nextFd < 0) {
+            m_cachedPath.clear();
             return -1;
+        }
         fd = nextFd;
+        m_cachedPath.append(components.at(i));
     }
-    if (m_cachedFd >= 0)
-        ::close(m_cachedFd);
     m_cachedFd = fd;
-    m_cachedPath = wanted;
     return fd;
 }
 
