@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds Pellora and runs every test (headless; the tests set up their own display),
 # then builds everything again with AddressSanitizer and UndefinedBehaviorSanitizer
-# in build-asan/ and runs the whole suite once more under them.
+# in build-asan/ and runs the whole suite once more under them. Neither build
+# makes the benchmark programs, which no test runs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/build.sh"
+PELLORA_BENCH=OFF "$root/scripts/build.sh"
 cd "$root/build"
 ctest --output-on-failure -j "$(nproc)"
 
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DBUILD_TESTING=ON -DPELLORA_SANITIZE=ON >/dev/null
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DBUILD_TESTING=ON -DPELLORA_SANITIZE=ON -DPELLORA_BENCH=OFF >/dev/null
 cmake --build "$root/build-asan"
 # Qt, fontconfig and the other system libraries are not built with the
 # sanitizers; tests/sanitizer/lsan.supp names the leak reports that are theirs.
