@@ -1,8 +1,8 @@
 #include "core/OpenForALook.h"
 #include "core/modRegistry.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,8 +24,7 @@ private:
 
 void tst_OpenForALook::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_OpenForALook::fallsBackInOrder_data()

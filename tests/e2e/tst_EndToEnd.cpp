@@ -30,9 +30,7 @@ private:
 
 void tst_EndToEnd::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_EndToEnd::init()
@@ -88,10 +86,10 @@ void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
     const QString target = path(QStringLiteral("Tool/"));
     const QString pattern = name.left(3) + QStringLiteral("*.") + name.section(u'.', -1).toUpper();
     QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
-                 .write({{QStringLiteral("Tool"), pattern, target, QString()}})
+                 .write({ { QStringLiteral("Tool"), pattern, target, QString() } })
                  .has_value());
 
-    QCOMPARE(runPellora({archive}), 0);
+    QCOMPARE(runPellora({ archive }), 0);
 
     QJsonObject expected;
     for (const QJsonValue &value : test::fixtureManifest()) {

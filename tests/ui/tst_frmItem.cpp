@@ -192,10 +192,7 @@ private:
 
 void tst_frmItem::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     // ITEM.DAT must land in the build tree, not in a user's data folder.
     QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
 }

@@ -88,9 +88,7 @@ private:
 
 void tst_frmMelt::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_frmMelt::init()
@@ -528,4 +526,5 @@ void tst_frmMelt::aVolumePickedAgainOpensAtTheFolderItShowed()
 }
 
 QTEST_MAIN(tst_frmMelt)
+#include "support/TestSupport.h"
 #include "tst_frmMelt.moc"

@@ -39,9 +39,7 @@ private:
 
 void tst_modGeneral::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_modGeneral::init()
@@ -67,28 +65,31 @@ void tst_modGeneral::writeItems(const QList<core::ItemRecord> &records)
 
 void tst_modGeneral::unsupportedFileGetsItsMessage()
 {
-    ui::Main({test::dataPath(QStringLiteral("misc/notes.txt"))});
+    ui::Main({ test::dataPath(QStringLiteral("misc/notes.txt")) });
     QCOMPARE(m_shell->calls,
-             QStringList{QStringLiteral("messageBox|指定されたファイルは未対応の形式であるか壊れています。|16|Pellora")});
+        QStringList{ QStringLiteral("messageBox|指定されたファイルは未対応の形式であるか壊れています。|16|Pellora") });
     QVERIFY(!core::CurrentItem);
 }
 
 void tst_modGeneral::oneMatchExtractsIntoThatItemsFolder()
 {
     const QString target = m_work.filePath(QStringLiteral("Tool")) + u'/';
-    writeItems({{QStringLiteral("Other"), QStringLiteral("x*.zip"), m_work.filePath(QStringLiteral("Other/")), QString()},
-                {QStringLiteral("LH"), QStringLiteral("LH?.LZH"), target, QStringLiteral("doc/manual.txt")}});
-    ui::Main({test::dataPath(QStringLiteral("lzh/lh7.lzh"))});
+    writeItems(
+        { { QStringLiteral("Other"), QStringLiteral("x*.zip"), m_work.filePath(QStringLiteral("Other/")), QString() },
+            { QStringLiteral("LH"), QStringLiteral("LH?.LZH"), target, QStringLiteral("doc/manual.txt") } });
+    ui::Main({ test::dataPath(QStringLiteral("lzh/lh7.lzh")) });
     QVERIFY(QFileInfo::exists(target + QStringLiteral("deep/a/b/c.txt")));
-    QCOMPARE(m_shell->calls, QStringList{QStringLiteral("open|%1doc/manual.txt|%2").arg(target, target.chopped(1))});
+    QCOMPARE(m_shell->calls, QStringList{ QStringLiteral("open|%1doc/manual.txt|%2").arg(target, target.chopped(1)) });
     QVERIFY(!core::CurrentItem);
 }
 
 void tst_modGeneral::severalMatchesBringUpTheChooserInFileOrder()
 {
-    writeItems({{QStringLiteral("Second"), QStringLiteral("*.cab"), m_work.filePath(QStringLiteral("B/")), QString()},
-                {QStringLiteral("Nope"), QStringLiteral("*.zip"), m_work.filePath(QStringLiteral("N/")), QString()},
-                {QStringLiteral("First"), QStringLiteral("msz*"), m_work.filePath(QStringLiteral("A/")), QStringLiteral("r.txt")}});
+    writeItems(
+        { { QStringLiteral("Second"), QStringLiteral("*.cab"), m_work.filePath(QStringLiteral("B/")), QString() },
+            { QStringLiteral("Nope"), QStringLiteral("*.zip"), m_work.filePath(QStringLiteral("N/")), QString() },
+            { QStringLiteral("First"), QStringLiteral("msz*"), m_work.filePath(QStringLiteral("A/")),
+                QStringLiteral("r.txt") } });
     QStringList rows;
     QTimer::singleShot(0, this, [&] {
         auto *chooser = qobject_cast<extract::frmOverlap *>(QApplication::activeModalWidget());
@@ -97,8 +98,8 @@ void tst_modGeneral::severalMatchesBringUpTheChooserInFileOrder()
             rows.append(chooser->lvwOverlap->item(i, 0)->text());
         QTest::keyClick(chooser, Qt::Key_Escape);
     });
-    ui::Main({test::dataPath(QStringLiteral("cab/mszip.cab"))});
-    QCOMPARE(rows, (QStringList{QStringLiteral("Second"), QStringLiteral("First")}));
+    ui::Main({ test::dataPath(QStringLiteral("cab/mszip.cab")) });
+    QCOMPARE(rows, (QStringList{ QStringLiteral("Second"), QStringLiteral("First") }));
     QVERIFY(!QFileInfo::exists(m_work.filePath(QStringLiteral("A"))));
     QVERIFY(!QFileInfo::exists(m_work.filePath(QStringLiteral("B"))));
     QVERIFY(!core::CurrentItem);
@@ -106,9 +107,10 @@ void tst_modGeneral::severalMatchesBringUpTheChooserInFileOrder()
 
 void tst_modGeneral::noMatchLeavesTheDialogOpenWithTheProposedFolder()
 {
-    writeItems({{QStringLiteral("Other"), QStringLiteral("x*.zip"), m_work.filePath(QStringLiteral("Other/")), QString()}});
+    writeItems({ { QStringLiteral("Other"), QStringLiteral("x*.zip"), m_work.filePath(QStringLiteral("Other/")),
+        QString() } });
     core::writeText(core::setting(u"DefaultMeltFolder"), QStringLiteral("/melt/here/"));
-    ui::Main({test::dataPath(QStringLiteral("zip/stored.zip"))});
+    ui::Main({ test::dataPath(QStringLiteral("zip/stored.zip")) });
     // Start-up has returned with the dialog open and the record kept for it.
     QVERIFY(platform::formIsLoaded<ui::frmMelt>());
     ui::frmMelt &dialog = platform::formInstance<ui::frmMelt>();
