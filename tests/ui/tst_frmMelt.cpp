@@ -12,9 +12,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,6 +71,7 @@ private Q_SLOTS:
     void addPreparesTheEditorForTheArchive_data();
     void addPreparesTheEditorForTheArchive();
     void clickingAFolderMakesItTheTarget();
+    void opensCentredOnTheScreenNotOnTheActiveWindow();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne();
     void aVolumePickedAgainOpensAtTheFolderItShowed();
@@ -476,6 +479,19 @@ void tst_frmMelt::clickingAFolderMakesItTheTarget()
     // Moving to another folder with the keyboard picks it too.
     dialog.dirMelt->setCurrentIndex(model->index(work(QStringLiteral("Soft/Editor"))));
     QCOMPARE(dialog.txtTargetFolder->text(), work(QStringLiteral("Soft/Editor/")));
+}
+
+void tst_frmMelt::opensCentredOnTheScreenNotOnTheActiveWindow()
+{
+    QWidget active;
+    active.setGeometry(0, 0, 200, 150);
+    active.show();
+    QApplication::setActiveWindow(&active);
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    QVERIFY(screen);
+    const QPoint off = dialog.frameGeometry().center() - screen->availableGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 2, qPrintable(QStringLiteral("off by %1,%2").arg(off.x()).arg(off.y())));
 }
 
 void tst_frmMelt::anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data()
