@@ -5,6 +5,7 @@
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
 #include "ui/dialogs/frmMelt.h"
 
@@ -491,7 +492,10 @@ void tst_frmMelt::opensCentredOnTheScreenNotOnTheActiveWindow()
     const QScreen *screen = QGuiApplication::primaryScreen();
     QVERIFY(screen);
     const QPoint off = dialog.frameGeometry().center() - screen->availableGeometry().center();
-    QVERIFY2(off.manhattanLength() <= 2, qPrintable(QStringLiteral("off by %1,%2").arg(off.x()).arg(off.y())));
+    // A few pixels of rounding and frame; on the active window it would be
+    // hundreds off.
+    QVERIFY2(
+        qAbs(off.x()) <= 4 && qAbs(off.y()) <= 4, qPrintable(QStringLiteral("off by %1,%2").arg(off.x()).arg(off.y())));
 }
 
 void tst_frmMelt::anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data()
@@ -542,5 +546,4 @@ void tst_frmMelt::aVolumePickedAgainOpensAtTheFolderItShowed()
 }
 
 QTEST_MAIN(tst_frmMelt)
-#include "support/TestSupport.h"
 #include "tst_frmMelt.moc"

@@ -3,6 +3,7 @@
 #include "core/modRegistry.h"
 #include "platform/gui/Form.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 #include "ui/main/frmMain.h"
 #include "ui/options/OptionDisplayPage.h"
 #include "ui/options/OptionFilePage.h"
@@ -677,5 +678,4 @@ void tst_frmOption::optionsCommandOpensTheDialogAndOkAppliesToTheMainList()
 }
 
 QTEST_MAIN(tst_frmOption)
-#include "support/TestSupport.h"
 #include "tst_frmOption.moc"
