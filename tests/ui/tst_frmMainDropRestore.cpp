@@ -5,6 +5,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -199,11 +200,7 @@ void tst_frmMainDropRestore::init()
 
 void tst_frmMainDropRestore::cleanup()
 {
-    if (platform::formIsLoaded<frmItem>())
-        platform::formInstance<frmItem>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmItem, frmMain>();
     core::CurrentItem.reset();
     core::gblnAddMode = false;
     arc::ArchiverRegistry::restoreBuiltIns();

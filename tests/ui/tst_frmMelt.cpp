@@ -4,6 +4,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -109,11 +110,7 @@ void tst_frmMelt::init()
 
 void tst_frmMelt::cleanup()
 {
-    if (platform::formIsLoaded<frmMelt>())
-        platform::formInstance<frmMelt>().Unload();
-    if (platform::formIsLoaded<ui::frmItem>())
-        platform::formInstance<ui::frmItem>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmMelt, ui::frmItem>();
     core::CurrentItem.reset();
     m_shell.reset();
     arc::ArchiverRegistry::restoreBuiltIns();

@@ -2,6 +2,7 @@
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/gui/Form.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/main/frmMain.h"
@@ -151,11 +152,7 @@ void tst_frmOption::init()
 
 void tst_frmOption::cleanup()
 {
-    if (platform::formIsLoaded<frmOption>())
-        platform::formInstance<frmOption>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmOption, frmMain>();
     QFile::remove(core::itemFilePath());
     m_shell.reset();
 }

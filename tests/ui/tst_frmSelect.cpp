@@ -6,6 +6,7 @@
 #include "platform/gui/Twips.h"
 #include "support/ArchiveWriter.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
 #include "support/GuiActions.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
@@ -161,13 +162,7 @@ void tst_frmSelect::cleanup()
 {
     for (QWidget *popup = QApplication::activePopupWidget(); popup; popup = QApplication::activePopupWidget())
         popup->close();
-    if (platform::formIsLoaded<frmSelect>())
-        platform::formInstance<frmSelect>().Unload();
-    if (platform::formIsLoaded<frmItem>())
-        platform::formInstance<frmItem>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmSelect, frmItem, frmMain>();
     core::CurrentItem.reset();
     core::gblnAddMode = false;
     core::gblnAddFromArchive = false;
