@@ -11,6 +11,11 @@ inline const QString kMissing = QStringLiteral("Missing");
 
 // One piece of software's entry (name, file pattern, target folder, related
 // file) joined with one concrete archive (its path and kind).
+//
+// Melt, DisposeArchive, OpenRelation and OpenFiler are declared here but
+// defined in src/extract (Melt.cpp, AfterExtraction.cpp): they open windows,
+// which this layer cannot. A program linking only the core library must not
+// call them.
 class clsItem final {
 public:
     // Takes the archive path from the program's command line and finds its kind.

@@ -1,13 +1,13 @@
 // What follows a complete extraction into an item's folder: the archive is
 // disposed of as configured, the folder opened, the related file opened.
 
+#include "core/OpenForALook.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 
 namespace pellora::core {
 
@@ -37,10 +37,17 @@ void clsItem::DisposeArchive()
     if (destination == Name() || destination == m_path)
         return;
     switch (readNumber(setting(u"ArchiveOperation"))) {
-    case kRecycle: platform::shell().moveToTrash(m_path); break;
-    case kMove: platform::shell().moveFile(m_path, destination); break;
-    case kCopy: platform::shell().copyFile(m_path, destination); break;
-    default: break;
+    case kRecycle:
+        platform::shell().moveToTrash(m_path);
+        break;
+    case kMove:
+        platform::shell().moveFile(m_path, destination);
+        break;
+    case kCopy:
+        platform::shell().copyFile(m_path, destination);
+        break;
+    default:
+        break;
     }
 }
 
@@ -58,22 +65,7 @@ void clsItem::OpenFiler()
 
 void clsItem::OpenRelation()
 {
-    const QString file = m_output + m_relation;
-    const int result = platform::shell().openDocument(file, m_output.chopped(m_output.isEmpty() ? 0 : 1));
-    if (result != platform::kShellExecuteNoAssoc)
-        return;
-    const QString viewer = readText(setting(u"DefaultFileViewer"));
-    if (viewer.trimmed().isEmpty()) {
-        platform::shell().showTextViewer(file);
-        return;
-    }
-    // The file is one argument even when its path holds blanks: split only
-    // the viewer's own command line.
-    QStringList words = QProcess::splitCommand(viewer);
-    const QString program = words.takeFirst();
-    QString error;
-    if (!platform::shell().startProgram(program, words << file, &error))
-        reportStartFailure(error);
+    OpenForALook(m_output + m_relation, m_output.chopped(m_output.isEmpty() ? 0 : 1));
 }
 
 } // namespace pellora::core

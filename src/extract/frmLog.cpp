@@ -1,12 +1,11 @@
 #include "extract/frmLog.h"
 
+#include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 
 namespace pellora::extract {
@@ -50,15 +49,14 @@ void frmLog::showReport(const QString &text)
 {
     frmLog &window = platform::formInstance<frmLog>();
     window.txtLog->setPlainText(text);
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = window.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window.move(frame.topLeft());
-    }
+    platform::centreOnOwner(&window, nullptr);
     window.Show(platform::vbModal);
 }
 
-void frmLog::cmdOK_Click() { Unload(); }
+void frmLog::cmdOK_Click()
+{
+    Unload();
+}
 
 void frmLog::resizeEvent(QResizeEvent *event)
 {

@@ -2,6 +2,7 @@
 
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/gui/RowClickList.h"
 #include "platform/gui/Twips.h"
 
 #include <QAction>
@@ -10,20 +11,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTableWidget>
 
-#include <functional>
-
 namespace pellora::extract {
 
+using platform::kKeyEscape;
+using platform::kKeyReturn;
 using platform::twips;
 
 namespace {
-
-constexpr int kKeyReturn = 13;
-constexpr int kKeyEscape = 27;
 
 enum Column { kTitleColumn = 0, kOutputColumn = 1, kRelationColumn = 2 };
 
@@ -58,84 +55,12 @@ public:
     }
 };
 
-// The list raises its events the way the window's handlers expect them: a
-// click on a row (press and release on the same row, any button) comes
-// before the release itself, so the release handler knows whether it ends a
-// click on a row.
-class OverlapList final : public QTableWidget {
-public:
-    using QTableWidget::QTableWidget;
-
-    std::function<void()> ItemClick;
-    std::function<void()> MouseMove;
-    std::function<void()> DblClick;
-    std::function<void(Qt::MouseButton, QPoint)> MouseUp;
-    std::function<void(int)> KeyPress;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        m_pressedRow = rowAt(event->position().toPoint().y());
-        QTableWidget::mousePressEvent(event);
-    }
-
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        const QPoint position = event->position().toPoint();
-        const bool rowClicked = m_pressedRow >= 0 && rowAt(position.y()) == m_pressedRow;
-        m_pressedRow = -1;
-        QTableWidget::mouseReleaseEvent(event);
-        if (rowClicked)
-            ItemClick();
-        MouseUp(event->button(), position);
-    }
-
-    void mouseMoveEvent(QMouseEvent *event) override
-    {
-        QTableWidget::mouseMoveEvent(event);
-        MouseMove();
-    }
-
-    void mouseDoubleClickEvent(QMouseEvent *event) override
-    {
-        QTableWidget::mouseDoubleClickEvent(event);
-        // The release that ends a double-click is not another click.
-        m_pressedRow = -1;
-        if (event->button() == Qt::LeftButton)
-            DblClick();
-    }
-
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        if (!event->text().isEmpty())
-            KeyPress(event->text().at(0).unicode());
-        QTableWidget::keyPressEvent(event);
-    }
-
-private:
-    int m_pressedRow = -1;
-};
-
-// The key codes the window reacts to, as the keyboard reports them.
-int keyCode(const QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        return kKeyEscape;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return kKeyReturn;
-    default:
-        return event->key();
-    }
-}
-
 } // namespace
 
 frmOverlap::frmOverlap(QWidget *parent)
     : Form(parent)
     , lblOverlap(new QLabel(kPrompt, this))
-    , lvwOverlap(new OverlapList(0, 3, this))
+    , lvwOverlap(new platform::RowClickList<QTableWidget>(0, 3, this))
     , staOverlap(new QStatusBar(this))
     , mnuPopup(new QMenu(QStringLiteral("ポップアップ"), this))
     , mnuPopupSelect(mnuPopup->addAction(QStringLiteral("選択")))
@@ -171,7 +96,7 @@ frmOverlap::frmOverlap(QWidget *parent)
     lvwOverlap->installEventFilter(this);
     lvwOverlap->setGeometry(0, twips(360), twips(5070), twips(2220));
 
-    auto *list = static_cast<OverlapList *>(lvwOverlap);
+    auto *list = static_cast<platform::RowClickList<QTableWidget> *>(lvwOverlap);
     list->ItemClick = [this] { lvwOverlap_ItemClick(); };
     list->MouseMove = [this] { lvwOverlap_MouseMove(); };
     list->DblClick = [this] { lvwOverlap_DblClick(); };
@@ -335,7 +260,7 @@ bool frmOverlap::eventFilter(QObject *watched, QEvent *event)
 {
     // The window sees keys before its list does.
     if (watched == lvwOverlap && event->type() == QEvent::KeyPress) {
-        const int code = keyCode(static_cast<QKeyEvent *>(event));
+        const int code = platform::chooserKeyCode(static_cast<QKeyEvent *>(event));
         Form_KeyDown(code);
         if (code == kKeyEscape)
             return true;
@@ -345,7 +270,7 @@ bool frmOverlap::eventFilter(QObject *watched, QEvent *event)
 
 void frmOverlap::keyPressEvent(QKeyEvent *event)
 {
-    if (keyCode(event) == kKeyEscape) {
+    if (platform::chooserKeyCode(event) == kKeyEscape) {
         Form_KeyDown(kKeyEscape);
         return;
     }

@@ -29,9 +29,7 @@ private:
 
 void tst_clsItem::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     QDir().mkpath(m_dir.filePath(QStringLiteral("Down Loads/sub")));
     test::writeFile(m_dir.filePath(QStringLiteral("Down Loads/foo.lzh")), "not really");
     QDir::setCurrent(m_dir.path());
@@ -44,17 +42,18 @@ void tst_clsItem::takesThePathFromTheCommandLine_data()
 
     QTest::newRow("no argument") << QStringList{} << "";
     QTest::newRow("a quoted path is taken as written, unchecked")
-        << QStringList{"\"/no/such folder/a.lzh\""} << "/no/such folder/a.lzh";
-    QTest::newRow("an absolute path that exists") << QStringList{"%1/Down Loads/foo.lzh"} << "%1/Down Loads/foo.lzh";
-    QTest::newRow("blanks around it are trimmed") << QStringList{"  %1/Down Loads/foo.lzh  "} << "%1/Down Loads/foo.lzh";
+        << QStringList{ "\"/no/such folder/a.lzh\"" } << "/no/such folder/a.lzh";
+    QTest::newRow("an absolute path that exists") << QStringList{ "%1/Down Loads/foo.lzh" } << "%1/Down Loads/foo.lzh";
+    QTest::newRow("blanks around it are trimmed")
+        << QStringList{ "  %1/Down Loads/foo.lzh  " } << "%1/Down Loads/foo.lzh";
     QTest::newRow("a path split into two arguments at its blank is joined again")
-        << QStringList{"%1/Down", "Loads/foo.lzh"} << "%1/Down Loads/foo.lzh";
+        << QStringList{ "%1/Down", "Loads/foo.lzh" } << "%1/Down Loads/foo.lzh";
     QTest::newRow("relative to the current folder, with . and ..")
-        << QStringList{"./Down Loads/sub/../foo.lzh"} << "%1/Down Loads/foo.lzh";
-    QTest::newRow("a trailing separator is dropped") << QStringList{"%1/Down Loads/sub/"} << "%1/Down Loads/sub";
-    QTest::newRow("the root stays the root") << QStringList{"/"} << "/";
-    QTest::newRow("a folder that does not exist gives nothing") << QStringList{"%1/nowhere/foo.lzh"} << "";
-    QTest::newRow("letter case is not changed or guessed") << QStringList{"%1/down loads/foo.lzh"} << "";
+        << QStringList{ "./Down Loads/sub/../foo.lzh" } << "%1/Down Loads/foo.lzh";
+    QTest::newRow("a trailing separator is dropped") << QStringList{ "%1/Down Loads/sub/" } << "%1/Down Loads/sub";
+    QTest::newRow("the root stays the root") << QStringList{ "/" } << "/";
+    QTest::newRow("a folder that does not exist gives nothing") << QStringList{ "%1/nowhere/foo.lzh" } << "";
+    QTest::newRow("letter case is not changed or guessed") << QStringList{ "%1/down loads/foo.lzh" } << "";
 }
 
 void tst_clsItem::takesThePathFromTheCommandLine()
@@ -71,7 +70,7 @@ void tst_clsItem::takesThePathFromTheCommandLine()
 
 void tst_clsItem::findsTheKindOfTheArchive()
 {
-    core::clsItem item(QStringList{QStringLiteral("\"%1\"").arg(test::dataPath(QStringLiteral("cab/mszip.cab")))});
+    core::clsItem item(QStringList{ QStringLiteral("\"%1\"").arg(test::dataPath(QStringLiteral("cab/mszip.cab"))) });
     QCOMPARE(item.ArchiveType(), QStringLiteral("CAB"));
     // Assigning a path finds the kind again, and keeps the text as given.
     item.setPath(test::dataPath(QStringLiteral("lzh/lh7.lzh")));
@@ -87,10 +86,18 @@ void tst_clsItem::splitsNameAndFolder_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("several dots") << "/a/b.c.lzh" << "b.c.lzh" << "/a/";
-    QTest::newRow("no separator") << "foo.lzh" << "foo.lzh" << "";
-    QTest::newRow("a folder") << "/a/b/" << "" << "/a/b/";
-    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("several dots") << "/a/b.c.lzh"
+                                  << "b.c.lzh"
+                                  << "/a/";
+    QTest::newRow("no separator") << "foo.lzh"
+                                  << "foo.lzh"
+                                  << "";
+    QTest::newRow("a folder") << "/a/b/"
+                              << ""
+                              << "/a/b/";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
 }
 
 void tst_clsItem::splitsNameAndFolder()
@@ -105,11 +112,11 @@ void tst_clsItem::splitsNameAndFolder()
 void tst_clsItem::matchesItemsInFileOrderIgnoringCase()
 {
     const QList<core::ItemRecord> records = {
-        {QStringLiteral("Foo"), QStringLiteral("foo*.lzh"), QStringLiteral("/Foo/"), QStringLiteral("readme.txt")},
-        {QStringLiteral("Bar"), QStringLiteral("bar#.zip"), QStringLiteral("/Bar/"), QString()},
-        {QStringLiteral("Broken"), QStringLiteral("[foo"), QStringLiteral("/X/"), QString()},
-        {QStringLiteral("Foo again"), QStringLiteral("FOO1*.LZH"), QStringLiteral("/Foo2/"), QString()},
-        {QStringLiteral("Empty"), QString(), QStringLiteral("/E/"), QString()},
+        { QStringLiteral("Foo"), QStringLiteral("foo*.lzh"), QStringLiteral("/Foo/"), QStringLiteral("readme.txt") },
+        { QStringLiteral("Bar"), QStringLiteral("bar#.zip"), QStringLiteral("/Bar/"), QString() },
+        { QStringLiteral("Broken"), QStringLiteral("[foo"), QStringLiteral("/X/"), QString() },
+        { QStringLiteral("Foo again"), QStringLiteral("FOO1*.LZH"), QStringLiteral("/Foo2/"), QString() },
+        { QStringLiteral("Empty"), QString(), QStringLiteral("/E/"), QString() },
     };
     const auto matches = core::matchingItems(QStringLiteral("Foo123.LZH"), records);
     QCOMPARE(matches.size(), 2);

@@ -34,9 +34,7 @@ private:
 
 void tst_EndToEnd::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_EndToEnd::init()

@@ -57,9 +57,7 @@ private:
 
 void tst_Melt::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_Melt::init()

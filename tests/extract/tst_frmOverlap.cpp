@@ -4,6 +4,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/gui/Twips.h"
 #include "support/FakeArchiver.h"
+#include "support/GuiActions.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 
@@ -29,33 +30,6 @@ QStringList column(const QTableWidget *list, int c)
     for (int row = 0; row < list->rowCount(); ++row)
         texts << list->item(row, c)->text();
     return texts;
-}
-
-QPoint cellCenter(const QTableWidget *list, int row)
-{
-    return { list->columnViewportPosition(0) + 5, list->rowViewportPosition(row) + list->rowHeight(row) / 2 };
-}
-
-void clickHeader(frmOverlap &window, int section)
-{
-    QHeaderView *header = window.lvwOverlap->horizontalHeader();
-    QTest::mouseClick(
-        header->viewport(), Qt::LeftButton, {}, { header->sectionViewportPosition(section) + 5, header->height() / 2 });
-}
-
-void moveOver(QWidget *viewport, QPoint position)
-{
-    QMouseEvent move(QEvent::MouseMove, position, viewport->mapToGlobal(position), Qt::NoButton, Qt::NoButton, {});
-    QApplication::sendEvent(viewport, &move);
-}
-
-// What the system delivers for a double-click: a whole click, then the
-// double-click press and its release.
-void doubleClick(QWidget *viewport, QPoint position)
-{
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, position);
 }
 
 } // namespace
@@ -210,19 +184,19 @@ void tst_frmOverlap::headerClicksSortAsText()
     window.show();
     const QTableWidget *list = window.lvwOverlap;
 
-    clickHeader(window, 1);
+    test::clickHeader(window.lvwOverlap->horizontalHeader(), 1);
     QCOMPARE(column(list, 1), (QStringList{ u"/b10/"_s, u"/b9/"_s, u"/c/"_s }));
-    clickHeader(window, 1);
+    test::clickHeader(window.lvwOverlap->horizontalHeader(), 1);
     QCOMPARE(column(list, 1), (QStringList{ u"/c/"_s, u"/b9/"_s, u"/b10/"_s }));
     // Another column keeps the direction; case does not split the names.
-    clickHeader(window, 0);
+    test::clickHeader(window.lvwOverlap->horizontalHeader(), 0);
     QCOMPARE(column(list, 0), (QStringList{ u"gamma"_s, u"Beta"_s, u"alpha"_s }));
 
     frmOverlap fresh;
     fresh.addRow(QStringLiteral("a"), QStringLiteral("/a/"), QString());
     fresh.addRow(QStringLiteral("b"), QStringLiteral("/b/"), QString());
     fresh.show();
-    clickHeader(fresh, 0);
+    test::clickHeader(fresh.lvwOverlap->horizontalHeader(), 0);
     QCOMPARE(column(fresh.lvwOverlap, 0), (QStringList{ u"b"_s, u"a"_s }));
 }
 
@@ -235,7 +209,7 @@ void tst_frmOverlap::choosingExtractsIntoTheChosenRowOnly_data()
     QTest::addColumn<bool>("open"); // the window stays open
 
     auto clickRow = [](frmOverlap &w, QWidget *v, int row) {
-        QTest::mouseClick(v, Qt::LeftButton, {}, cellCenter(w.lvwOverlap, row));
+        QTest::mouseClick(v, Qt::LeftButton, {}, test::cellCenter(w.lvwOverlap, row));
     };
     QTest::newRow("Enter chooses the selected row") << Gesture([=](frmOverlap &w, QWidget *v) {
         clickRow(w, v, 1);
@@ -246,14 +220,15 @@ void tst_frmOverlap::choosingExtractsIntoTheChosenRowOnly_data()
         w.choose();
     }) << -1 << true;
     QTest::newRow("a double-click on a row chooses it")
-        << Gesture([](frmOverlap &w, QWidget *v) { doubleClick(v, cellCenter(w.lvwOverlap, 1)); }) << 1 << false;
+        << Gesture([](frmOverlap &w, QWidget *v) { test::doubleClick(v, test::cellCenter(w.lvwOverlap, 1)); }) << 1
+        << false;
     // The system still reports a double-click when the pointer moved a little
     // between its two clicks; one that moved is not taken as a choice.
     QTest::newRow("a double-click after the pointer moved since the row click does nothing") << Gesture(
         [=](frmOverlap &w, QWidget *v) {
             clickRow(w, v, 1);
-            const QPoint moved = cellCenter(w.lvwOverlap, 1) + QPoint(3, 1);
-            moveOver(v, moved);
+            const QPoint moved = test::cellCenter(w.lvwOverlap, 1) + QPoint(3, 1);
+            test::moveOver(v, moved);
             QTest::mouseDClick(v, Qt::LeftButton, {}, moved);
             QTest::mouseRelease(v, Qt::LeftButton, {}, moved);
         }) << -1 << true;
@@ -267,7 +242,7 @@ void tst_frmOverlap::choosingExtractsIntoTheChosenRowOnly_data()
     }) << -1 << false;
     QTest::newRow("the bold default entry of a right-click menu chooses the row right-clicked") << Gesture(
         [=](frmOverlap &w, QWidget *v) {
-            QTest::mouseClick(v, Qt::RightButton, {}, cellCenter(w.lvwOverlap, 1));
+            QTest::mouseClick(v, Qt::RightButton, {}, test::cellCenter(w.lvwOverlap, 1));
             QVERIFY(w.mnuPopup->isVisible());
             QCOMPARE(w.mnuPopup->defaultAction(), w.mnuPopupSelect);
             QVERIFY(w.mnuPopupSelect->font().bold());

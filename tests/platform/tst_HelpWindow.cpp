@@ -1,3 +1,4 @@
+#include "platform/HelpTopic.h"
 #include "platform/gui/DesktopShell.h"
 #include "platform/gui/HelpWindow.h"
 #include "support/RecordingShell.h"
@@ -127,6 +128,7 @@ private Q_SLOTS:
     void everyLinkOnEveryPageResolves();
     void pagesAreSelfContainedHtml();
     void indexNamesOnlyExistingPages();
+    void indexMapsExactlyTheProgramsTopics();
 
     void contextOpensItsPage_data();
     void contextOpensItsPage();
@@ -256,10 +258,31 @@ void tst_HelpWindow::indexNamesOnlyExistingPages()
         QVERIFY2(QFileInfo(helpFolder() + QUrl(target).path()).isFile(), qPrintable(target));
 }
 
+void tst_HelpWindow::indexMapsExactlyTheProgramsTopics()
+{
+    // A topic the code asks for but the index lacks would open the contents;
+    // a number in the index that no window asks for is a page lost to context help.
+    QStringList fromCode;
+    for (const HelpTopic topic : kHelpTopics)
+        fromCode.append(QString::number(int(topic)));
+    QStringList inIndex = helpIndex().value(QStringLiteral("contexts")).toObject().keys();
+    fromCode.sort();
+    inIndex.sort();
+    QCOMPARE(inIndex, fromCode);
+}
+
 void tst_HelpWindow::contextOpensItsPage_data()
 {
     QTest::addColumn<int>("context");
     QTest::addColumn<QString>("page");
+
+    // What each window's help topic shows.
+    const std::pair<HelpTopic, const char *> topics[] = { { HelpTopic::MainWindow, "main.html" },
+        { HelpTopic::ItemEditor, "item.html" }, { HelpTopic::UnmatchedArchive, "melt.html" },
+        { HelpTopic::MatchChooser, "overlap.html" }, { HelpTopic::RelatedFileChooser, "select.html" },
+        { HelpTopic::Options, "options.html" }, { HelpTopic::OptionsOther, "options.html#other" } };
+    for (const auto &[topic, page] : topics)
+        QTest::addRow("topic %d opens %s", int(topic), page) << int(topic) << QString::fromLatin1(page);
 
     // The item editor's number is fixed by the editor's help button.
     QTest::newRow("10 opens the item editor's page") << 10 << QStringLiteral("item.html");

@@ -1,11 +1,13 @@
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace pellora::test {
@@ -75,6 +77,16 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         QFAIL(qPrintable(QStringLiteral("cannot write %1").arg(path)));
+}
+
+bool isolateSettings(const QTemporaryDir &config)
+{
+    if (!config.isValid())
+        return false;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    return true;
 }
 
 } // namespace pellora::test

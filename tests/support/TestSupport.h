@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QString>
 
+class QTemporaryDir;
+
 namespace pellora::test {
 
 // A file under tests/data.
@@ -24,6 +26,12 @@ QStringList folders(const QString &folder);
 QStringList allNames(const QString &folder);
 
 QByteArray sha256Hex(const QByteArray &bytes);
+
+// Points this process's settings and its application names (Vorn, Pellora)
+// at config, so that a test never reads or writes the user's settings. Call
+// in initTestCase before anything reads a setting: QSettings fixes its
+// folders on first use. False when config could not be made.
+bool isolateSettings(const QTemporaryDir &config);
 
 // Writes bytes to a file, creating its folder; fails the test on error.
 void writeFile(const QString &path, const QByteArray &bytes);

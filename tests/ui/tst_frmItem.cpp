@@ -6,6 +6,7 @@
 #include "platform/gui/Form.h"
 #include "platform/gui/Twips.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -192,10 +193,7 @@ private:
 
 void tst_frmItem::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     // ITEM.DAT must land in the build tree, not in a user's data folder.
     QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
 }
@@ -220,11 +218,7 @@ void tst_frmItem::init()
 void tst_frmItem::cleanup()
 {
     m_shell->answers.clear();
-    if (platform::formIsLoaded<frmItem>())
-        platform::formInstance<frmItem>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmItem, frmMain>();
     core::CurrentItem.reset();
     core::gblnAddMode = false;
     core::gblnAddFromArchive = false;

@@ -5,6 +5,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -180,10 +181,7 @@ private:
 
 void tst_frmMainDropRestore::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
 }
 
@@ -202,11 +200,7 @@ void tst_frmMainDropRestore::init()
 
 void tst_frmMainDropRestore::cleanup()
 {
-    if (platform::formIsLoaded<frmItem>())
-        platform::formInstance<frmItem>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmItem, frmMain>();
     core::CurrentItem.reset();
     core::gblnAddMode = false;
     arc::ArchiverRegistry::restoreBuiltIns();
@@ -227,8 +221,8 @@ frmMain &tst_frmMainDropRestore::openMain(const QList<QStringList> &rows)
 frmMain &tst_frmMainDropRestore::openWithFooItem()
 {
     [&] { QVERIFY(QDir().mkpath(work(QStringLiteral("target")))); }();
-    frmMain &form = openMain({ { QStringLiteral("Foo"), QStringLiteral("foo*.lzh"), work(QStringLiteral("target/")),
-        QString() } });
+    frmMain &form = openMain(
+        { { QStringLiteral("Foo"), QStringLiteral("foo*.lzh"), work(QStringLiteral("target/")), QString() } });
     form.selectRow(0);
     return form;
 }
@@ -324,8 +318,9 @@ void tst_frmMainDropRestore::droppingTwoFilesUsesTheFirst()
     test::writeFile(work(QStringLiteral("a.lzh")), "lzh");
     test::writeFile(work(QStringLiteral("b.zip")), "zip");
     frmMain &form = openMain({});
-    const EditorSeen seen = dropAndAnswer(form, fileList({ work(QStringLiteral("a.lzh")), work(QStringLiteral("b.zip")) }),
-        [](frmItem &editor) { QTest::mouseClick(editor.cmdCancel, Qt::LeftButton); });
+    const EditorSeen seen
+        = dropAndAnswer(form, fileList({ work(QStringLiteral("a.lzh")), work(QStringLiteral("b.zip")) }),
+            [](frmItem &editor) { QTest::mouseClick(editor.cmdCancel, Qt::LeftButton); });
     QCOMPARE(seen.openings, 1);
     QCOMPARE(seen.texts.value(1), QStringLiteral("a*.lzh"));
     // The default item folder is not set: the editor starts without one.
@@ -368,15 +363,22 @@ void tst_frmMainDropRestore::patternFromFileName_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("pattern");
     const QString d = QStringLiteral("/down/");
-    QTest::newRow("digits before the extension become a star") << d + QStringLiteral("unzip540.zip") << QStringLiteral("unzip*.zip");
-    QTest::newRow("a letter after the digits keeps them") << d + QStringLiteral("lha255b.lzh") << QStringLiteral("lha255b*.lzh");
-    QTest::newRow("digits after an inner dot go") << d + QStringLiteral("Tool-1.2.3.CAB") << QStringLiteral("Tool-1.2.*.CAB");
+    QTest::newRow("digits before the extension become a star")
+        << d + QStringLiteral("unzip540.zip") << QStringLiteral("unzip*.zip");
+    QTest::newRow("a letter after the digits keeps them")
+        << d + QStringLiteral("lha255b.lzh") << QStringLiteral("lha255b*.lzh");
+    QTest::newRow("digits after an inner dot go")
+        << d + QStringLiteral("Tool-1.2.3.CAB") << QStringLiteral("Tool-1.2.*.CAB");
     QTest::newRow("a name of digits alone stays") << d + QStringLiteral("2003.zip") << QStringLiteral("2003*.zip");
-    QTest::newRow("a name without extension ends with the star") << d + QStringLiteral("README") << QStringLiteral("README*");
-    QTest::newRow("an extension alone gives star and extension") << d + QStringLiteral(".lzh") << QStringLiteral("*.lzh");
-    QTest::newRow("only the last dot starts the extension") << d + QStringLiteral("setup.tar.lzh") << QStringLiteral("setup.tar*.lzh");
+    QTest::newRow("a name without extension ends with the star")
+        << d + QStringLiteral("README") << QStringLiteral("README*");
+    QTest::newRow("an extension alone gives star and extension")
+        << d + QStringLiteral(".lzh") << QStringLiteral("*.lzh");
+    QTest::newRow("only the last dot starts the extension")
+        << d + QStringLiteral("setup.tar.lzh") << QStringLiteral("setup.tar*.lzh");
     QTest::newRow("a bare name without folder") << QStringLiteral("unzip540.zip") << QStringLiteral("unzip*.zip");
-    QTest::newRow("digits in a folder name play no part") << QStringLiteral("/down/v2/tool10") << QStringLiteral("tool*");
+    QTest::newRow("digits in a folder name play no part")
+        << QStringLiteral("/down/v2/tool10") << QStringLiteral("tool*");
 }
 
 void tst_frmMainDropRestore::patternFromFileName()
@@ -394,8 +396,8 @@ void tst_frmMainDropRestore::restoreListsMatchingNamesCaseSensitively()
     core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), false);
     core::writeText(core::setting(u"ArchiveOperationFolder"), keep);
     frmMain &form = openWithFooItem();
-    const QStringList expected = directoryOrder(
-        keep, [](const QString &n) { return n == u"foo100.lzh" || n == u"foo101.lzh"; });
+    const QStringList expected
+        = directoryOrder(keep, [](const QString &n) { return n == u"foo100.lzh" || n == u"foo101.lzh"; });
     QCOMPARE(expected.size(), 2);
 
     Q_EMIT form.mnuItem->aboutToShow();
@@ -419,7 +421,7 @@ void tst_frmMainDropRestore::restoreListShowsNoneWithoutMatches()
     core::writeText(core::setting(u"ArchiveOperationFolder"), keep);
     frmMain &form = openWithFooItem();
     for (QMenu *list : { form.mnuItemRestore, form.mnuPopupRestore }) {
-        Q_EMIT (list == form.mnuItemRestore ? form.mnuItem : form.mnuPopup)->aboutToShow();
+        Q_EMIT(list == form.mnuItemRestore ? form.mnuItem : form.mnuPopup)->aboutToShow();
         QCOMPARE(shownEntries(list), QStringList{ kNone });
         QVERIFY(!list->actions().constFirst()->isEnabled());
     }
@@ -489,7 +491,8 @@ void tst_frmMainDropRestore::anAmpersandShowsAsItselfAndRestoresThatFile()
     m_shell->answers = { platform::vbYes };
     entries.at(1)->trigger();
     QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")),
-        QStringList{ messageBoxCall(QStringLiteral("foo&bar1.lzh") + kAsk, kRestoreQuestion, QStringLiteral("Pellora")) });
+        QStringList{
+            messageBoxCall(QStringLiteral("foo&bar1.lzh") + kAsk, kRestoreQuestion, QStringLiteral("Pellora")) });
     QCOMPARE(library->commands.size(), 1);
     QVERIFY2(library->commands.at(0).contains(u'"' + archive + u'"'), qPrintable(library->commands.at(0)));
 }
@@ -507,7 +510,8 @@ void tst_frmMainDropRestore::answeringNoRestoresNothing()
     m_shell->answers = { platform::vbNo };
     form.mnuItemRestore->actions().at(1)->trigger();
     QCOMPARE(m_shell->calls,
-        QStringList{ messageBoxCall(QStringLiteral("foo100.lzh") + kAsk, kRestoreQuestion, QStringLiteral("Pellora")) });
+        QStringList{
+            messageBoxCall(QStringLiteral("foo100.lzh") + kAsk, kRestoreQuestion, QStringLiteral("Pellora")) });
     QVERIFY(library->commands.isEmpty());
     QVERIFY(!core::CurrentItem);
 }
@@ -519,12 +523,15 @@ void tst_frmMainDropRestore::restoreUsesItsOwnSwitches_data()
     QTest::addColumn<QString>("storedName");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("switches");
-    QTest::newRow("LZH ignores the stored -n -jc") << QString::fromLatin1(arc::kUnlhaLibrary) << QStringLiteral("foo1.lzh")
-                                                   << QStringLiteral("UnlhaCommandLine") << QStringLiteral(" -n -jc") << QStringLiteral("x -a1 -jp1 -c");
-    QTest::newRow("ZIP ignores the stored -n") << QString::fromLatin1(arc::kUnzipLibrary) << QStringLiteral("foo1.zip")
-                                               << QStringLiteral("UnzipCommandLine") << QStringLiteral(" -n") << QStringLiteral("-x -i -o");
-    QTest::newRow("CAB ignores the stored -i") << QString::fromLatin1(arc::kCabLibrary) << QStringLiteral("foo1.cab")
-                                               << QStringLiteral("CabCommandLine") << QStringLiteral(" -i") << QStringLiteral("-x -k -n");
+    QTest::newRow("LZH ignores the stored -n -jc")
+        << QString::fromLatin1(arc::kUnlhaLibrary) << QStringLiteral("foo1.lzh") << QStringLiteral("UnlhaCommandLine")
+        << QStringLiteral(" -n -jc") << QStringLiteral("x -a1 -jp1 -c");
+    QTest::newRow("ZIP ignores the stored -n")
+        << QString::fromLatin1(arc::kUnzipLibrary) << QStringLiteral("foo1.zip") << QStringLiteral("UnzipCommandLine")
+        << QStringLiteral(" -n") << QStringLiteral("-x -i -o");
+    QTest::newRow("CAB ignores the stored -i")
+        << QString::fromLatin1(arc::kCabLibrary) << QStringLiteral("foo1.cab") << QStringLiteral("CabCommandLine")
+        << QStringLiteral(" -i") << QStringLiteral("-x -k -n");
 }
 
 void tst_frmMainDropRestore::restoreUsesItsOwnSwitches()
@@ -543,8 +550,8 @@ void tst_frmMainDropRestore::restoreUsesItsOwnSwitches()
     // Moving after extraction: the archive is already where it would go.
     core::writeNumber(core::setting(u"ArchiveOperation"), 2);
     QVERIFY(QDir().mkpath(work(QStringLiteral("target"))));
-    frmMain &form = openMain({ { QStringLiteral("Foo"), QStringLiteral("foo*"), work(QStringLiteral("target/")),
-        QString() } });
+    frmMain &form
+        = openMain({ { QStringLiteral("Foo"), QStringLiteral("foo*"), work(QStringLiteral("target/")), QString() } });
     form.selectRow(0);
     auto fake = std::make_shared<test::FakeArchiver>();
     fake->accepts = { archive };
@@ -555,7 +562,8 @@ void tst_frmMainDropRestore::restoreUsesItsOwnSwitches()
     m_shell->answers = { platform::vbYes };
     form.mnuItemRestore->actions().at(1)->trigger();
     QCOMPARE(fake->commands,
-        QStringList{ QStringLiteral("%1 \"%2\" \"%3\" \"*.*\"").arg(switches, archive, work(QStringLiteral("target/"))) });
+        QStringList{
+            QStringLiteral("%1 \"%2\" \"%3\" \"*.*\"").arg(switches, archive, work(QStringLiteral("target/"))) });
     // Only the question: no report, no file operation, no filer.
     QCOMPARE(m_shell->calls.size(), 1);
     QVERIFY(QFileInfo::exists(archive));

@@ -4,7 +4,9 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
 #include "ui/dialogs/frmMelt.h"
 
@@ -12,9 +14,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -69,6 +73,7 @@ private Q_SLOTS:
     void addPreparesTheEditorForTheArchive_data();
     void addPreparesTheEditorForTheArchive();
     void clickingAFolderMakesItTheTarget();
+    void opensCentredOnTheScreenNotOnTheActiveWindow();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne();
     void aVolumePickedAgainOpensAtTheFolderItShowed();
@@ -90,9 +95,7 @@ private:
 
 void tst_frmMelt::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_frmMelt::init()
@@ -109,11 +112,7 @@ void tst_frmMelt::init()
 
 void tst_frmMelt::cleanup()
 {
-    if (platform::formIsLoaded<frmMelt>())
-        platform::formInstance<frmMelt>().Unload();
-    if (platform::formIsLoaded<ui::frmItem>())
-        platform::formInstance<ui::frmItem>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmMelt, ui::frmItem>();
     core::CurrentItem.reset();
     m_shell.reset();
     arc::ArchiverRegistry::restoreBuiltIns();
@@ -490,6 +489,22 @@ void tst_frmMelt::clickingAFolderMakesItTheTarget()
     // Moving to another folder with the keyboard picks it too.
     dialog.dirMelt->setCurrentIndex(model->index(work(QStringLiteral("Soft/Editor"))));
     QCOMPARE(dialog.txtTargetFolder->text(), work(QStringLiteral("Soft/Editor/")));
+}
+
+void tst_frmMelt::opensCentredOnTheScreenNotOnTheActiveWindow()
+{
+    QWidget active;
+    active.setGeometry(0, 0, 200, 150);
+    active.show();
+    QApplication::setActiveWindow(&active);
+    frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    QVERIFY(screen);
+    const QPoint off = dialog.frameGeometry().center() - screen->availableGeometry().center();
+    // A few pixels of rounding and frame; on the active window it would be
+    // hundreds off.
+    QVERIFY2(
+        qAbs(off.x()) <= 4 && qAbs(off.y()) <= 4, qPrintable(QStringLiteral("off by %1,%2").arg(off.x()).arg(off.y())));
 }
 
 void tst_frmMelt::anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data()

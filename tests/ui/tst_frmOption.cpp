@@ -2,7 +2,9 @@
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/gui/Form.h"
+#include "support/Forms.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 #include "ui/main/frmMain.h"
 #include "ui/options/OptionDisplayPage.h"
 #include "ui/options/OptionFilePage.h"
@@ -57,8 +59,8 @@ QMap<QString, QVariant> storedSettings()
 
 QString text(std::u16string_view name)
 {
-    return core::ReadSetting(QString::fromUtf16(name.data(), qsizetype(name.size())), core::kRegSz,
-        QStringLiteral("<missing>"))
+    return core::ReadSetting(
+        QString::fromUtf16(name.data(), qsizetype(name.size())), core::kRegSz, QStringLiteral("<missing>"))
         .toString();
 }
 
@@ -68,10 +70,22 @@ int number(std::u16string_view name)
 }
 
 // The background a text box shows while enabled or disabled.
-QColor boxBackground(const QLineEdit *box) { return box->palette().color(QPalette::Disabled, QPalette::Base); }
-QColor enabledBackground(const QLineEdit *box) { return box->palette().color(QPalette::Active, QPalette::Base); }
-QColor buttonFace() { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
-QColor windowBackground() { return QApplication::palette().color(QPalette::Active, QPalette::Base); }
+QColor boxBackground(const QLineEdit *box)
+{
+    return box->palette().color(QPalette::Disabled, QPalette::Base);
+}
+QColor enabledBackground(const QLineEdit *box)
+{
+    return box->palette().color(QPalette::Active, QPalette::Base);
+}
+QColor buttonFace()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
+QColor windowBackground()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Base);
+}
 
 // Which pages are visible, as a text of 0 and 1 in tab order.
 QString visiblePages(const frmOption &form)
@@ -121,10 +135,7 @@ private:
 
 void tst_frmOption::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     // ITEM.DAT must land in the build tree, not in a user's data folder.
     QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
     // The greyed background must be told apart from the normal one.
@@ -141,11 +152,7 @@ void tst_frmOption::init()
 
 void tst_frmOption::cleanup()
 {
-    if (platform::formIsLoaded<frmOption>())
-        platform::formInstance<frmOption>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmOption, frmMain>();
     QFile::remove(core::itemFilePath());
     m_shell.reset();
 }
@@ -224,9 +231,11 @@ void tst_frmOption::layoutAndCaptions()
         { QStringLiteral("cmdDefaultItemFolder"), QStringLiteral("参照...") },
         { QStringLiteral("fraDefaultMeltFolder"), QStringLiteral("マッチしなかったときの解凍先のデフォルトフォルダ") },
         { QStringLiteral("cmdDefaultMeltFolder"), QStringLiteral("参照...") },
-        { QStringLiteral("chkDefaultArchiveFolder"), QStringLiteral("圧縮ファイルが存在するフォルダをデフォルトにする(&A)") },
+        { QStringLiteral("chkDefaultArchiveFolder"),
+            QStringLiteral("圧縮ファイルが存在するフォルダをデフォルトにする(&A)") },
         { QStringLiteral("chkAddArchiveName"), QStringLiteral("末尾の数字を除いた圧縮ファイル名を付加する(&F)") },
-        { QStringLiteral("fraDefaultFileViewer"), QStringLiteral("関連付けされていないファイルを開くアプリケーション") },
+        { QStringLiteral("fraDefaultFileViewer"),
+            QStringLiteral("関連付けされていないファイルを開くアプリケーション") },
         { QStringLiteral("cmdDefaultFileViewer"), QStringLiteral("参照...") },
         { QStringLiteral("fraDefaultFiler"), QStringLiteral("エクスプローラの代わりに別のファイラを使う") },
         { QStringLiteral("cmdDefaultFiler"), QStringLiteral("参照...") },
@@ -264,8 +273,8 @@ void tst_frmOption::loadShowsTheStoredSettings_data()
         << QStringLiteral(" -n -jc") << 2 << true << false << true << 2;
     QTest::newRow("-jc alone checks damaged headers but not time stamps")
         << QStringLiteral(" -jc") << 3 << false << false << true << 3;
-    QTest::newRow("switches compare case-sensitively") << QStringLiteral(" -N -C -JC") << 1 << false << false << false
-                                                       << 1;
+    QTest::newRow("switches compare case-sensitively")
+        << QStringLiteral(" -N -C -JC") << 1 << false << false << false << 1;
     QTest::newRow("an operation above 3 selects doing nothing") << QString() << 7 << false << false << false << 0;
     QTest::newRow("a negative operation selects doing nothing") << QString() << -1 << false << false << false << 0;
 }
@@ -456,14 +465,30 @@ void tst_frmOption::okWritesTheSwitchTexts_data()
     QTest::addColumn<QString>("unzip");
     QTest::addColumn<QString>("cab");
 
-    QTest::newRow("no box checked empties all three") << false << false << false << "" << "" << "";
-    QTest::newRow("no progress") << true << false << false << " -n" << " --i" << " -i";
-    QTest::newRow("time stamps only") << false << true << false << " -c" << " -o" << " -o";
-    QTest::newRow("damaged headers touch LZH only") << false << false << true << " -jc" << "" << "";
-    QTest::newRow("no progress and time stamps") << true << true << false << " -n -c" << " --i -o" << " -i -o";
-    QTest::newRow("no progress and damaged headers") << true << false << true << " -n -jc" << " --i" << " -i";
-    QTest::newRow("time stamps and damaged headers") << false << true << true << " -c -jc" << " -o" << " -o";
-    QTest::newRow("all three") << true << true << true << " -n -c -jc" << " --i -o" << " -i -o";
+    QTest::newRow("no box checked empties all three") << false << false << false << ""
+                                                      << ""
+                                                      << "";
+    QTest::newRow("no progress") << true << false << false << " -n"
+                                 << " --i"
+                                 << " -i";
+    QTest::newRow("time stamps only") << false << true << false << " -c"
+                                      << " -o"
+                                      << " -o";
+    QTest::newRow("damaged headers touch LZH only") << false << false << true << " -jc"
+                                                    << ""
+                                                    << "";
+    QTest::newRow("no progress and time stamps") << true << true << false << " -n -c"
+                                                 << " --i -o"
+                                                 << " -i -o";
+    QTest::newRow("no progress and damaged headers") << true << false << true << " -n -jc"
+                                                     << " --i"
+                                                     << " -i";
+    QTest::newRow("time stamps and damaged headers") << false << true << true << " -c -jc"
+                                                     << " -o"
+                                                     << " -o";
+    QTest::newRow("all three") << true << true << true << " -n -c -jc"
+                               << " --i -o"
+                               << " -i -o";
 }
 
 void tst_frmOption::okWritesTheSwitchTexts()

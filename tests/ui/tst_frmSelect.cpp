@@ -6,6 +6,8 @@
 #include "platform/gui/Twips.h"
 #include "support/ArchiveWriter.h"
 #include "support/FakeArchiver.h"
+#include "support/Forms.h"
+#include "support/GuiActions.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -74,42 +76,15 @@ int rowOf(const frmSelect &w, const QString &relativePath)
     return int(paths(w).indexOf(relativePath));
 }
 
-QPoint cellCenter(const QTableView *list, int row)
-{
-    return { list->columnViewportPosition(0) + 5, list->rowViewportPosition(row) + list->rowHeight(row) / 2 };
-}
-
 void clickRow(frmSelect &w, int row)
 {
-    QTest::mouseClick(w.lvwSelect->viewport(), Qt::LeftButton, {}, cellCenter(w.lvwSelect, row));
-}
-
-void clickHeader(frmSelect &w, int section)
-{
-    QHeaderView *header = w.lvwSelect->horizontalHeader();
-    QTest::mouseClick(
-        header->viewport(), Qt::LeftButton, {}, { header->sectionViewportPosition(section) + 5, header->height() / 2 });
-}
-
-void moveOver(QWidget *viewport, QPoint position)
-{
-    QMouseEvent move(QEvent::MouseMove, position, viewport->mapToGlobal(position), Qt::NoButton, Qt::NoButton, {});
-    QApplication::sendEvent(viewport, &move);
-}
-
-// What the system delivers for a double-click: a whole click, then the
-// double-click press and its release.
-void doubleClick(QWidget *viewport, QPoint position)
-{
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, position);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, position);
+    QTest::mouseClick(w.lvwSelect->viewport(), Qt::LeftButton, {}, test::cellCenter(w.lvwSelect, row));
 }
 
 // Opens the selected row through the pop-up menu of a right-click on it.
 void openThroughPopup(frmSelect &w, int row)
 {
-    QTest::mouseClick(w.lvwSelect->viewport(), Qt::RightButton, {}, cellCenter(w.lvwSelect, row));
+    QTest::mouseClick(w.lvwSelect->viewport(), Qt::RightButton, {}, test::cellCenter(w.lvwSelect, row));
     QVERIFY(w.mnuPopup->isVisible());
     w.mnuPopupOpen->trigger();
     w.mnuPopup->hide();
@@ -160,10 +135,7 @@ private:
 
 void tst_frmSelect::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
 }
 
@@ -190,13 +162,7 @@ void tst_frmSelect::cleanup()
 {
     for (QWidget *popup = QApplication::activePopupWidget(); popup; popup = QApplication::activePopupWidget())
         popup->close();
-    if (platform::formIsLoaded<frmSelect>())
-        platform::formInstance<frmSelect>().Unload();
-    if (platform::formIsLoaded<frmItem>())
-        platform::formInstance<frmItem>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<frmSelect, frmItem, frmMain>();
     core::CurrentItem.reset();
     core::gblnAddMode = false;
     core::gblnAddFromArchive = false;
@@ -345,7 +311,7 @@ void tst_frmSelect::headerClicksSortSizesByValue()
     clickRow(w, picked);
 
     for (int section : clicks)
-        clickHeader(w, section);
+        test::clickHeader(w.lvwSelect->horizontalHeader(), section);
 
     QTEST(column(w, SelectModel::kNameColumn), "names");
     QTEST(column(w, SelectModel::kSizeColumn), "sizes");
@@ -362,16 +328,16 @@ void tst_frmSelect::choosingWritesTheRelativePathIntoTheEditor_data()
     QTest::addColumn<bool>("chosen");
     QTest::addColumn<bool>("open"); // the window stays open
 
-    QTest::newRow("a double-click on a row chooses it")
-        << Gesture([](frmSelect &w, int row) { doubleClick(w.lvwSelect->viewport(), cellCenter(w.lvwSelect, row)); })
-        << true << false;
+    QTest::newRow("a double-click on a row chooses it") << Gesture([](frmSelect &w, int row) {
+        test::doubleClick(w.lvwSelect->viewport(), test::cellCenter(w.lvwSelect, row));
+    }) << true << false;
     QTest::newRow("Enter chooses the selected row") << Gesture([](frmSelect &w, int row) {
         clickRow(w, row);
         QTest::keyClick(w.lvwSelect, Qt::Key_Return);
     }) << true << false;
     QTest::newRow("the bold default entry of the right-click menu chooses the row") << Gesture(
         [](frmSelect &w, int row) {
-            QTest::mouseClick(w.lvwSelect->viewport(), Qt::RightButton, {}, cellCenter(w.lvwSelect, row));
+            QTest::mouseClick(w.lvwSelect->viewport(), Qt::RightButton, {}, test::cellCenter(w.lvwSelect, row));
             QVERIFY(w.mnuPopup->isVisible());
             QCOMPARE(w.mnuPopup->actions(), (QList<QAction *>{ w.mnuPopupSelect, w.mnuPopupOpen }));
             QCOMPARE(w.mnuPopupSelect->text(), QStringLiteral("選択(&S)"));
@@ -384,8 +350,8 @@ void tst_frmSelect::choosingWritesTheRelativePathIntoTheEditor_data()
     QTest::newRow("a double-click after the pointer moved since the row click does nothing") << Gesture(
         [](frmSelect &w, int row) {
             clickRow(w, row);
-            const QPoint moved = cellCenter(w.lvwSelect, row) + QPoint(3, 1);
-            moveOver(w.lvwSelect->viewport(), moved);
+            const QPoint moved = test::cellCenter(w.lvwSelect, row) + QPoint(3, 1);
+            test::moveOver(w.lvwSelect->viewport(), moved);
             QTest::mouseDClick(w.lvwSelect->viewport(), Qt::LeftButton, {}, moved);
             QTest::mouseRelease(w.lvwSelect->viewport(), Qt::LeftButton, {}, moved);
         }) << false << true;

@@ -16,22 +16,8 @@ class QToolButton;
 
 namespace pellora::platform {
 
-// Context numbers of the help topics. A window asks for its own topic with
-//   shell().showHelp(helpFolder() + u"index.html", Shell::Help::Context, number)
-// and the help folder's keywords.json maps the number to a page, as the
-// [MAP] section of a Windows help project did. The numbers are fixed; the
-// pages behind them may be renamed in keywords.json alone.
-//    1  main window (item list, menus, tool bar, keys)  main.html
-//    2  restoring from kept archives                    restore.html
-//    3  dropping a file on the list                     drop.html
-//   10  item editor (adding and editing an item)        item.html
-//   11  unmatched-archive dialog                        melt.html
-//   20  match chooser                                   overlap.html
-//   21  extraction result window                        log.html
-//   30  related-file chooser                            select.html
-//   40  options dialog                                  options.html
-//   41-45  its five tabs, in tab order                  options.html#display ... #other
-// A number that keywords.json does not know opens the contents.
+// The context numbers a window asks for are the HelpTopic values
+// (platform/HelpTopic.h).
 
 // The program's help: the HTML pages of the help folder in one modeless
 // window, with back, forward, contents and a keyword search. There is one

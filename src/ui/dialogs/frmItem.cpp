@@ -3,6 +3,7 @@
 #include "core/Pattern.h"
 #include "core/TargetFolder.h"
 #include "core/clsItem.h"
+#include "platform/HelpTopic.h"
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
 #include "platform/Shell.h"
@@ -315,7 +316,7 @@ void frmItem::cmdRelation_Click()
 void frmItem::cmdHelp_Click()
 {
     // Context 10 is this dialog's topic.
-    platform::shell().showHelp(m_helpFile, platform::Shell::Help::Context, 10);
+    platform::shell().showHelp(m_helpFile, platform::Shell::Help::Context, int(platform::HelpTopic::ItemEditor));
 }
 
 void frmItem::Form_Unload(bool & /*cancel*/)

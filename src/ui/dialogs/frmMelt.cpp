@@ -5,6 +5,7 @@
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
+#include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 #include "ui/dialogs/ArchiveOperationButtons.h"
 #include "ui/dialogs/frmItem.h"
@@ -18,14 +19,12 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTreeView>
@@ -230,11 +229,7 @@ void frmMelt::Form_Load()
         core::readYesNo(core::setting(u"AddArchiveName")) ? output + ArchiveBaseName(name) + kPathSeparator : output);
 
     // Centred on the screen, not on whatever window was active before.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    platform::centreOnOwner(this, nullptr);
 }
 
 void frmMelt::selectVolume(const QString &root)

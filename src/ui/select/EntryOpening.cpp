@@ -1,14 +1,13 @@
 #include "ui/select/EntryOpening.h"
 
+#include "core/OpenForALook.h"
 #include "core/clsItem.h"
-#include "core/modRegistry.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/archiver/EntryName.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace pellora::ui {
@@ -73,34 +72,14 @@ void OpenArchiveEntry(core::clsItem &archive, const QString &entry, QString &tem
     // found there is what extraction wrote. A failed extraction leaves
     // nothing, and the open then fails on its own.
     if (!QFileInfo(file).isSymLink())
-        OpenForALook(file, tempFolder.chopped(1));
+        core::OpenForALook(file, tempFolder.chopped(1));
 }
 
 void OpenFolderEntry(const QString &folderText, const QString &entry)
 {
     if (entry.isEmpty())
         return;
-    OpenForALook(platform::withTrailingSeparator(folderText) + entry, folderText);
-}
-
-void OpenForALook(const QString &file, const QString &workingFolder)
-{
-    if (platform::shell().openDocument(file, workingFolder) != platform::kShellExecuteNoAssoc)
-        return;
-    const QString viewer = core::readText(core::setting(u"DefaultFileViewer"));
-    if (viewer.trimmed().isEmpty()) {
-        platform::shell().showTextViewer(file);
-        return;
-    }
-    // The file is one argument even when its path holds blanks: only the
-    // viewer's own command line is split.
-    QStringList words = QProcess::splitCommand(viewer);
-    const QString program = words.takeFirst();
-    QString error;
-    // A viewer that cannot be started is said so, as every start is here: a
-    // configured Windows viewer does not exist on this system.
-    if (!platform::shell().startProgram(program, words << file, &error))
-        platform::shell().messageBox(error, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
+    core::OpenForALook(platform::withTrailingSeparator(folderText) + entry, folderText);
 }
 
 void RemoveTempFolder(QString &tempFolder)

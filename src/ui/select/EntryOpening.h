@@ -43,10 +43,6 @@ void OpenArchiveEntry(core::clsItem &archive, const QString &entry, QString &tem
 // (with or without its trailing separator), entry the row's relative path.
 void OpenFolderEntry(const QString &folderText, const QString &entry);
 
-// Opens a file with its application, or in the viewer when none is
-// associated: the configured viewer command, or the program's own viewer.
-void OpenForALook(const QString &file, const QString &workingFolder);
-
 // Deletes tempFolder with everything in it (links inside are removed, not
 // followed) and sets it back to "". Failures are ignored.
 void RemoveTempFolder(QString &tempFolder);

@@ -3,6 +3,7 @@
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/gui/Placement.h"
+#include "platform/gui/RowClickList.h"
 #include "platform/gui/Twips.h"
 #include "ui/dialogs/frmItem.h"
 #include "ui/main/frmMain.h"
@@ -15,100 +16,24 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTableView>
 
-#include <functional>
-
 namespace pellora::ui {
 
+using platform::kKeyEscape;
+using platform::kKeyReturn;
 using platform::twips;
 
 namespace {
 
-constexpr int kKeyReturn = 13;
-constexpr int kKeyEscape = 27;
-
 const QString kCaption = QStringLiteral("関連ファイルの選択");
-
-// The list raises its events the way the window's handlers expect them: a
-// click on a row (press and release on the same row, any button) comes
-// before the release itself, so the release handler knows whether it ends a
-// click on a row.
-class SelectList final : public QTableView {
-public:
-    using QTableView::QTableView;
-
-    std::function<void()> ItemClick;
-    std::function<void()> MouseMove;
-    std::function<void()> DblClick;
-    std::function<void(Qt::MouseButtons, QPoint)> MouseUp;
-    std::function<void(int)> KeyPress;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        m_pressedRow = rowAt(event->position().toPoint().y());
-        QTableView::mousePressEvent(event);
-    }
-
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        const QPoint position = event->position().toPoint();
-        const bool rowClicked = m_pressedRow >= 0 && rowAt(position.y()) == m_pressedRow;
-        m_pressedRow = -1;
-        QTableView::mouseReleaseEvent(event);
-        if (rowClicked)
-            ItemClick();
-        MouseUp(event->button(), position);
-    }
-
-    void mouseMoveEvent(QMouseEvent *event) override
-    {
-        QTableView::mouseMoveEvent(event);
-        MouseMove();
-    }
-
-    void mouseDoubleClickEvent(QMouseEvent *event) override
-    {
-        QTableView::mouseDoubleClickEvent(event);
-        // The release that ends a double-click is not another click.
-        m_pressedRow = -1;
-        if (event->button() == Qt::LeftButton)
-            DblClick();
-    }
-
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        if (!event->text().isEmpty())
-            KeyPress(event->text().at(0).unicode());
-        QTableView::keyPressEvent(event);
-    }
-
-private:
-    int m_pressedRow = -1;
-};
-
-// The key codes the window reacts to, as the keyboard reports them.
-int keyCode(const QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        return kKeyEscape;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return kKeyReturn;
-    default:
-        return event->key();
-    }
-}
 
 } // namespace
 
 frmSelect::frmSelect(QWidget *parent)
     : Form(parent)
-    , lvwSelect(new SelectList(this))
+    , lvwSelect(new platform::RowClickList<QTableView>(this))
     , staSelect(new QStatusBar(this))
     , mnuPopup(new QMenu(QStringLiteral("ポップアップ"), this))
     , mnuPopupSelect(mnuPopup->addAction(QStringLiteral("選択(&S)")))
@@ -145,7 +70,7 @@ frmSelect::frmSelect(QWidget *parent)
     lvwSelect->setMouseTracking(true);
     lvwSelect->installEventFilter(this);
 
-    auto *list = static_cast<SelectList *>(lvwSelect);
+    auto *list = static_cast<platform::RowClickList<QTableView> *>(lvwSelect);
     list->ItemClick = [this] { lvwSelect_ItemClick(); };
     list->MouseMove = [this] { lvwSelect_MouseMove(); };
     list->DblClick = [this] { lvwSelect_DblClick(); };
@@ -343,7 +268,7 @@ bool frmSelect::eventFilter(QObject *watched, QEvent *event)
 {
     // The window sees keys before its list does.
     if (watched == lvwSelect && event->type() == QEvent::KeyPress) {
-        const int code = keyCode(static_cast<QKeyEvent *>(event));
+        const int code = platform::chooserKeyCode(static_cast<QKeyEvent *>(event));
         Form_KeyDown(code);
         if (code == kKeyEscape)
             return true;
@@ -353,7 +278,7 @@ bool frmSelect::eventFilter(QObject *watched, QEvent *event)
 
 void frmSelect::keyPressEvent(QKeyEvent *event)
 {
-    if (keyCode(event) == kKeyEscape) {
+    if (platform::chooserKeyCode(event) == kKeyEscape) {
         Form_KeyDown(kKeyEscape);
         return;
     }
