@@ -575,17 +575,19 @@ void tst_Extraction::removesTemporaryFilesAKilledRunLeft()
     QVERIFY(QFileInfo(out + kTempMark + QStringLiteral("link.tmp")).isSymLink());
     QCOMPARE(contents(victim), QByteArray("mine"));
     QVERIFY(QFileInfo(out + kTempMark + QStringLiteral("dir.tmp")).isDir());
-    void tst_Extraction::restoresFolderTimesAtEveryDepth()
-    {
-        QTemporaryDir sandbox;
-        const QString out = outputOf(sandbox);
-        test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/folder-times.zip")), out);
-        // a/b is listed twice; its first entry counts.
-        const QList<std::pair<QString, int>> years = { { QStringLiteral("a"), 2001 }, { QStringLiteral("a/b"), 2002 },
-            { QStringLiteral("a/b/c"), 2003 }, { QStringLiteral("z"), 2004 }, { QStringLiteral("a/b/d"), 2005 } };
-        for (const auto &[folder, year] : years)
-            QCOMPARE(QFileInfo(out + folder).lastModified().date().year(), year);
-    }
+}
 
-    QTEST_GUILESS_MAIN(tst_Extraction)
+void tst_Extraction::restoresFolderTimesAtEveryDepth()
+{
+    QTemporaryDir sandbox;
+    const QString out = outputOf(sandbox);
+    test::extractAll(QStringLiteral("ZIP"), test::dataPath(QStringLiteral("zip/folder-times.zip")), out);
+    // a/b is listed twice; its first entry counts.
+    const QList<std::pair<QString, int>> years = { { QStringLiteral("a"), 2001 }, { QStringLiteral("a/b"), 2002 },
+        { QStringLiteral("a/b/c"), 2003 }, { QStringLiteral("z"), 2004 }, { QStringLiteral("a/b/d"), 2005 } };
+    for (const auto &[folder, year] : years)
+        QCOMPARE(QFileInfo(out + folder).lastModified().date().year(), year);
+}
+
+QTEST_GUILESS_MAIN(tst_Extraction)
 #include "tst_Extraction.moc"
