@@ -4,12 +4,16 @@
 #include "platform/gui/Form.h"
 #include "platform/gui/Icons.h"
 #include "ui/dialogs/ProgressWindow.h"
+#include "ui/main/CommandModes.h"
 #include "ui/main/modGeneral.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    // The runs without the item list's windows make their own application.
+    if (const std::optional<int> rc = pellora::ui::runCommandMode(argc, argv))
+        return *rc;
     // Before anything reads a name: archive names are converted through LC_CTYPE.
     pellora::platform::ensureUtf8Ctype();
     QApplication app(argc, argv);
