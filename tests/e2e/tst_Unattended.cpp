@@ -206,7 +206,9 @@ void tst_Unattended::startWatching(QProcess &process, const QString &folder, con
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
     environment.insert(QStringLiteral("PELLORA_WATCH_INTERVAL_MS"), QStringLiteral("250"));
     process.setProcessEnvironment(environment);
+    QDir().mkpath(folder);
     process.start(m_app->program(), { QStringLiteral("--watch"), folder });
+    QVERIFY(process.waitForStarted(30000));
     QString err;
     QElapsedTimer clock;
     clock.start();
@@ -248,7 +250,6 @@ void tst_Unattended::watchRoutesCompleteDownloadsOnce()
     writeItems({ QStringLiteral("deflate*") });
     core::writeNumber(core::setting(u"ArchiveOperation"), 0); // the archive stays, and must not be routed again
     const QString folder = m_app->path(QStringLiteral("dl"));
-    QDir().mkpath(folder);
     QProcess watcher;
     startWatching(watcher, folder);
 
