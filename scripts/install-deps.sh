@@ -18,6 +18,7 @@ pkgs=(
   libglib2.0-bin                     # gio: xdg-mime's way to the MIME database under GNOME; the install test asks it for "Open with"
   xvfb xauth xdotool                 # tests/e2e/no_match_e2e.sh types into the real windows on an X server of its own
   python3                            # scripts/check_layers.py, run by the tests, reads every include against the layering
+  dbus-daemon                        # tests/e2e/tst_Unattended: a private session bus with a fake notification service
   desktop-file-utils appstream       # update-desktop-database, run by cmake --install for "Open with"; tests/install validates
                                      # the installed pellora.desktop and metainfo with desktop-file-validate and appstreamcli
 )

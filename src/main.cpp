@@ -6,6 +6,7 @@
 #include "platform/gui/Form.h"
 #include "platform/gui/Icons.h"
 #include "ui/dialogs/ProgressWindow.h"
+#include "ui/main/CommandModes.h"
 #include "ui/main/modGeneral.h"
 
 #include <QApplication>
@@ -14,6 +15,9 @@
 
 int main(int argc, char *argv[])
 {
+    // The runs without the item list's windows make their own application.
+    if (const std::optional<int> rc = pellora::ui::runCommandMode(argc, argv))
+        return *rc;
     // Before anything reads a name: archive names are converted through LC_CTYPE.
     pellora::platform::ensureUtf8Ctype();
     // Answered before any window system is needed: it works from a terminal

@@ -47,6 +47,12 @@ public:
     // or kMissing for Output, command the switches or kMissing for the usual
     // ones. Defined by the extraction layer.
     void Melt(const QString &file, const QString &output, const QString &command);
+    // The whole archive into Output for a run nobody watches: no window, no
+    // message box, nothing opened. Returns the library's code, or -1 when the
+    // run was refused before the library was called, and the report (or the
+    // reason) with LF line ends. A complete run disposes of the archive as
+    // configured; any other leaves it where it is.
+    int MeltUnattended(QString *report);
 
 private:
     // After a complete extraction into Output; defined by the extraction layer.

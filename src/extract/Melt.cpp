@@ -9,6 +9,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/archiver/Report.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -71,58 +72,99 @@ QString resultText(const QString &outputFolder, const QString &report)
 
 namespace pellora::core {
 
-void clsItem::Melt(const QString &file, const QString &output, const QString &command)
-{
-    QString outputFolder = output == kMissing ? m_output : output;
-    // Only an item's whole extraction is the run's purpose; opening one entry
-    // for a look that fails is no failure of the run.
-    const bool wholeIntoItem = outputFolder == m_output && file == u"*.*";
-    if (IsAbsoluteFolder(outputFolder))
-        outputFolder = platform::withTrailingSeparator(outputFolder);
-    const extract::MeltCall call = extract::composeMeltCall(m_archiveType, m_path, outputFolder, file, command);
-    if (wholeIntoItem && (call.library.isEmpty() || !call.refusal.isEmpty()))
-        gblnExtractionFailed = true;
-    if (call.library.isEmpty()) {
-        platform::shell().messageBox(
-            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
-        return;
-    }
-    if (!call.refusal.isEmpty()) {
-        platform::shell().messageBox(
-            call.refusal, platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
-        return;
-    }
-    const auto library = arc::ArchiverRegistry::find(call.library);
-    if (!library) {
-        if (wholeIntoItem)
-            gblnExtractionFailed = true;
-        platform::shell().messageBox(
-            QStringLiteral("対応していないアーカイブ形式です。"), platform::vbOKOnly, QStringLiteral("Pellora"));
-        return;
-    }
+namespace {
 
+// What the library made of one call, or why it was never called.
+struct LibraryRun {
+    bool ran = false;
+    int code = 0;
+    QString report; // the library's report, or the refusal's message
+    QString outputFolder;
+};
+
+// Composes and makes the library call. Refusals before the library runs are
+// returned as messages with the style of their box; nothing is written then.
+LibraryRun runLibrary(const QString &archiveType, const QString &path, const QString &titleOrName,
+    const QString &output, const QString &file, const QString &command, int *style)
+{
+    LibraryRun run;
+    run.outputFolder = output;
+    if (IsAbsoluteFolder(run.outputFolder))
+        run.outputFolder = platform::withTrailingSeparator(run.outputFolder);
+    const extract::MeltCall call = extract::composeMeltCall(archiveType, path, run.outputFolder, file, command);
+    *style = platform::vbOKOnly;
+    const auto library = call.library.isEmpty() ? nullptr : arc::ArchiverRegistry::find(call.library);
+    if (call.library.isEmpty() || (call.refusal.isEmpty() && !library)) {
+        run.report = QStringLiteral("対応していないアーカイブ形式です。");
+        return run;
+    }
+    *style = platform::vbOKOnly | platform::vbExclamation;
+    if (!call.refusal.isEmpty()) {
+        run.report = call.refusal;
+        return run;
+    }
     // Refused before the library runs: nothing is written and the archive
     // stays where it is.
-    if (!IsAbsoluteFolder(outputFolder)) {
-        if (wholeIntoItem)
-            gblnExtractionFailed = true;
-        platform::shell().messageBox(NotAbsoluteTargetMessage(m_title.isEmpty() ? Name() : m_title, outputFolder),
-            platform::vbOKOnly | platform::vbExclamation, QStringLiteral("Pellora"));
-        return;
+    if (!IsAbsoluteFolder(run.outputFolder)) {
+        run.report = NotAbsoluteTargetMessage(titleOrName, run.outputFolder);
+        return run;
     }
 
     constexpr qsizetype kOutputSize = 64000; // what the libraries are promised
     std::vector<char> buffer(kOutputSize, 0);
-    int code;
-    if (m_archiveType == u"LZH") {
-        // The LZH library wants a window of its own as owner: a hidden one
-        // that lives just for the call.
-        QWidget frmDummy;
-        frmDummy.setWindowTitle(QStringLiteral("ダミー"));
-        code = library->Command(&frmDummy, call.commandLine, buffer.data(), kOutputSize);
+    if (archiveType == u"LZH") {
+        // The LZH library wants an owner of its own: a hidden window that
+        // lives just for the call, or none where no window can exist.
+        if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+            QWidget frmDummy;
+            frmDummy.setWindowTitle(QStringLiteral("ダミー"));
+            run.code = library->Command(&frmDummy, call.commandLine, buffer.data(), kOutputSize);
+        } else {
+            run.code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
+        }
     } else {
-        code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
+        run.code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
     }
+    run.ran = true;
+    run.report = QString::fromUtf8(buffer.data());
+    return run;
+}
+
+} // namespace
+
+int clsItem::MeltUnattended(QString *report)
+{
+    int style = 0;
+    const LibraryRun run = runLibrary(
+        m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_output, QStringLiteral("*.*"), kMissing, &style);
+    if (!run.ran) {
+        *report = run.report;
+        return -1;
+    }
+    *report = extract::resultText(m_output, run.report);
+    report->replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Only a complete run lets the archive go, as in a watched run.
+    if (run.code == arc::kResultOk)
+        DisposeArchive();
+    return run.code;
+}
+
+void clsItem::Melt(const QString &file, const QString &output, const QString &command)
+{
+    const QString requested = output == kMissing ? m_output : output;
+    // Only an item's whole extraction is the run's purpose; opening one entry
+    // for a look that fails is no failure of the run.
+    const bool wholeIntoItem = requested == m_output && file == u"*.*";
+    int style = 0;
+    const LibraryRun run
+        = runLibrary(m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, requested, file, command, &style);
+    if (!run.ran) {
+        if (wholeIntoItem)
+            gblnExtractionFailed = true;
+        platform::shell().messageBox(run.report, style, QStringLiteral("Pellora"));
+        return;
+    }
+    const int code = run.code;
 
     if (!wholeIntoItem)
         return;
@@ -133,7 +175,7 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     if (!complete)
         gblnExtractionFailed = true;
     if (!readYesNo(setting(u"NoLog")) || !complete)
-        extract::frmLog::showReport(extract::resultText(m_output, QString::fromUtf8(buffer.data())));
+        extract::frmLog::showReport(extract::resultText(m_output, run.report));
     if (complete)
         DisposeArchive();
     if (readYesNo(setting(u"RunExplorer")))
