@@ -1,3 +1,4 @@
+#include "extract/HistoryCommands.h"
 #include "platform/Locale.h"
 #include "platform/archiver/Progress.h"
 #include "platform/gui/DesktopShell.h"
@@ -12,6 +13,9 @@ int main(int argc, char *argv[])
 {
     // Before anything reads a name: archive names are converted through LC_CTYPE.
     pellora::platform::ensureUtf8Ctype();
+    // The history commands need no window and no display.
+    if (const auto rc = pellora::extract::runHistoryCommand(argc, argv))
+        return *rc;
     QApplication app(argc, argv);
     pellora::platform::installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Pellora"));

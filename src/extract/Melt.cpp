@@ -1,5 +1,6 @@
 #include "extract/Melt.h"
 
+#include "core/RunHistory.h"
 #include "core/TargetFolder.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 namespace pellora::extract {
@@ -104,6 +106,13 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
 
     constexpr qsizetype kOutputSize = 64000; // what the libraries are promised
     std::vector<char> buffer(kOutputSize, 0);
+    // Whatever a whole extraction replaces or creates is recorded so the run
+    // can be undone; single entries opened from a listing go to a temporary
+    // folder of the program's own and are not.
+    std::optional<Recording> recording;
+    if (file == u"*.*")
+        recording.emplace(historyFolder(), m_title, m_path, outputFolder);
+    const RecordingScope scope(recording ? &*recording : nullptr);
     int code;
     if (m_archiveType == u"LZH") {
         // The LZH library wants a window of its own as owner: a hidden one
@@ -114,6 +123,9 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     } else {
         code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
     }
+    const QString runId = recording ? recording->finish() : QString();
+    if (!runId.isEmpty())
+        applyRetention(historyFolder());
 
     if (outputFolder != m_output || file != u"*.*")
         return;
@@ -121,8 +133,10 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     // shown even when the result window is switched off, and the archive,
     // perhaps the only copy, stays where it is.
     const bool complete = code == 0;
-    if (!readYesNo(setting(u"NoLog")) || !complete)
-        extract::frmLog::showReport(extract::resultText(m_output, QString::fromUtf8(buffer.data())));
+    // A run undone from the result window is over: the archive stays and nothing opens.
+    if ((!readYesNo(setting(u"NoLog")) || !complete)
+        && extract::frmLog::showReport(extract::resultText(m_output, QString::fromUtf8(buffer.data())), runId))
+        return;
     if (complete)
         DisposeArchive();
     if (readYesNo(setting(u"RunExplorer")))
