@@ -18,7 +18,6 @@
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace pellora::core {
 
@@ -186,7 +185,7 @@ bool fileCrc(int dirFd, const QByteArray &name, quint32 *crc)
         return false;
     struct stat st { };
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    uLong value = ::crc32(0L, Z_NULL, 0);
+    quint32 value = 0;
     char buffer[1 << 16];
     while (ok) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -196,10 +195,10 @@ bool fileCrc(int dirFd, const QByteArray &name, quint32 *crc)
             ok = n == 0;
             break;
         }
-        value = ::crc32_z(value, reinterpret_cast<const Bytef *>(buffer), size_t(n));
+        value = arc::contentCrc(value, buffer, size_t(n));
     }
     ::close(fd);
-    *crc = quint32(value);
+    *crc = value;
     return ok;
 }
 
@@ -340,9 +339,14 @@ bool Recording::keepReplaced(const QStringList &components, int dirFd, const QBy
     e.oldAtimeNs = nanoseconds(st.st_atim);
     e.oldMode = int(st.st_mode & 07777);
     m_run.entries.append(e);
-    // The manifest goes down with each kept file, so a run that is killed
-    // still tells where the old versions are.
-    return writeManifest(m_run);
+    // The manifest goes down with the first kept file and then every few
+    // seconds, so a run that is killed still tells where most old versions
+    // are, without a synced rewrite for every file replaced.
+    if (m_keptCount == 1 || !m_lastSave.isValid() || m_lastSave.hasExpired(2000)) {
+        m_lastSave.start();
+        return writeManifest(m_run);
+    }
+    return true;
 }
 
 void Recording::fileWritten(

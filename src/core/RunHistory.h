@@ -3,6 +3,7 @@
 #include "platform/archiver/RunRecorder.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -88,6 +89,7 @@ private:
     bool m_copyOnly = false;
     bool m_folderMade = false;
     int m_keptCount = 0;
+    QElapsedTimer m_lastSave;
 };
 
 // Installs a recording as the extraction runs' recorder for its lifetime.
@@ -100,7 +102,7 @@ public:
     RecordingScope &operator=(const RecordingScope &) = delete;
 };
 
-// The CRC-32 of a regular file read through dirFd/name without following a
+// The contentCrc of a regular file read through dirFd/name without following a
 // link; false when it cannot be read.
 bool fileCrc(int dirFd, const QByteArray &name, quint32 *crc);
 

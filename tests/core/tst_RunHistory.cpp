@@ -84,6 +84,8 @@ private Q_SLOTS:
     void retentionRemovesTheOldestRuns_data();
     void retentionRemovesTheOldestRuns();
     void aManifestThatClimbsOutIsIgnored();
+    void theContentCrcIsCrc32cInAnyPieces_data();
+    void theContentCrcIsCrc32cInAnyPieces();
 };
 
 void tst_RunHistory::undoBringsTheTreeBackExactly_data()
@@ -265,6 +267,27 @@ void tst_RunHistory::aManifestThatClimbsOutIsIgnored()
     QVERIFY(core::listRuns(scene.history).isEmpty());
     QCOMPARE(core::undoRun(scene.history, id).exitCode(), 2);
     QVERIFY(QFile::exists(scene.dir.filePath(QStringLiteral("victim.ini"))));
+}
+
+void tst_RunHistory::theContentCrcIsCrc32cInAnyPieces_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<quint32>("expected");
+    QTest::newRow("the standard check value") << QByteArray("123456789") << quint32(0xE3069283);
+    QTest::newRow("nothing") << QByteArray() << quint32(0);
+    QTest::newRow("32 zero bytes") << QByteArray(32, '\0') << quint32(0x8A9136AA);
+}
+
+void tst_RunHistory::theContentCrcIsCrc32cInAnyPieces()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(quint32, expected);
+    QCOMPARE(arc::contentCrc(0, data.constData(), size_t(data.size())), expected);
+    // Written in blocks of any size, a file gets the same value.
+    for (qsizetype cut = 0; cut <= data.size(); ++cut) {
+        const quint32 first = arc::contentCrc(0, data.constData(), size_t(cut));
+        QCOMPARE(arc::contentCrc(first, data.constData() + cut, size_t(data.size() - cut)), expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_RunHistory)

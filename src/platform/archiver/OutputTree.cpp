@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace pellora::arc {
 
@@ -199,7 +198,7 @@ OutputProblem OutputTree::createFile(const QStringList &components, bool executa
     file->m_finalName = nativeName(components.last());
     file->m_recorder = m_recorder;
     file->m_components = m_recorder ? components : QStringList();
-    file->m_crc = quint32(::crc32(0L, Z_NULL, 0));
+    file->m_crc = 0;
     file->m_crcEnd = 0;
     sweepOnce(dirFd);
     // The mode passes through the umask; no set-id or sticky bit is ever asked for.
@@ -262,7 +261,7 @@ bool OutputTree::PendingFile::writeAt(const char *data, size_t size, qint64 offs
     // is taken here, while the bytes are at hand, not by reading it again.
     if (m_recorder && m_crcEnd >= 0) {
         if (offset == m_crcEnd) {
-            m_crc = quint32(::crc32_z(m_crc, reinterpret_cast<const Bytef *>(data), size));
+            m_crc = contentCrc(m_crc, data, size);
             m_crcEnd += qint64(size);
         } else {
             m_crcEnd = -1;

@@ -17,12 +17,16 @@ public:
     // recorder keeps its present version; false when it could not, and the
     // file is then left as it is.
     virtual bool keepReplaced(const QStringList &components, int dirFd, const QByteArray &name) = 0;
-    // A file now stands complete under its final name. crc is the CRC-32 of
-    // its content when crcKnown (written in order, with no hole at the end).
+    // A file now stands complete under its final name. crc is the contentCrc
+    // of its content when crcKnown (written in order, with no hole at the end).
     virtual void fileWritten(
         const QStringList &components, int dirFd, const QByteArray &name, quint32 crc, bool crcKnown)
         = 0;
 };
+
+// CRC-32C, continued from crc (0 to start): cheap enough to take over every
+// byte an extraction writes (the processor's own instruction where it has one).
+quint32 contentCrc(quint32 crc, const char *data, size_t size);
 
 // The recorder the next extraction runs report to (none by default). Set it
 // before a run starts and clear it after the run ends.
