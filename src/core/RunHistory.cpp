@@ -289,11 +289,14 @@ bool Recording::ensureFolder()
 
 HistoryEntry *Recording::find(const QString &path)
 {
-    for (HistoryEntry &e : m_run.entries) {
-        if (e.path == path)
-            return &e;
-    }
-    return nullptr;
+    const auto it = m_index.constFind(path);
+    return it == m_index.cend() ? nullptr : &m_run.entries[*it];
+}
+
+void Recording::append(const HistoryEntry &entry)
+{
+    m_index.insert(entry.path, m_run.entries.size());
+    m_run.entries.append(entry);
 }
 
 void Recording::folderCreated(const QStringList &components)
@@ -301,7 +304,7 @@ void Recording::folderCreated(const QStringList &components)
     HistoryEntry e;
     e.path = joined(components);
     e.kind = HistoryEntry::Folder;
-    m_run.entries.append(e);
+    append(e);
 }
 
 bool Recording::keepReplaced(const QStringList &components, int dirFd, const QByteArray &name)
@@ -338,7 +341,7 @@ bool Recording::keepReplaced(const QStringList &components, int dirFd, const QBy
     e.oldMtimeNs = nanoseconds(st.st_mtim);
     e.oldAtimeNs = nanoseconds(st.st_atim);
     e.oldMode = int(st.st_mode & 07777);
-    m_run.entries.append(e);
+    append(e);
     // The manifest goes down with the first kept file and then every few
     // seconds, so a run that is killed still tells where most old versions
     // are, without a synced rewrite for every file replaced.
@@ -363,7 +366,7 @@ void Recording::fileWritten(
         HistoryEntry created;
         created.path = path;
         created.kind = HistoryEntry::File;
-        m_run.entries.append(created);
+        append(created);
         e = &m_run.entries.last();
     }
     e->size = st.st_size;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -83,6 +84,7 @@ public:
 private:
     bool ensureFolder();
     HistoryEntry *find(const QString &path);
+    void append(const HistoryEntry &entry);
 
     QString m_history;
     HistoryRun m_run;
@@ -90,6 +92,7 @@ private:
     bool m_folderMade = false;
     int m_keptCount = 0;
     QElapsedTimer m_lastSave;
+    QHash<QString, qsizetype> m_index; // path -> its entry, for archives of many files
 };
 
 // Installs a recording as the extraction runs' recorder for its lifetime.
