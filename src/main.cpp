@@ -1,5 +1,6 @@
 #include "core/Startup.h"
 #include "core/clsItem.h"
+#include "extract/HistoryCommands.h"
 #include "platform/Locale.h"
 #include "platform/archiver/Progress.h"
 #include "platform/gui/DesktopShell.h"
@@ -32,6 +33,9 @@ int main(int argc, char *argv[])
             return std::fflush(stdout) == 0 ? 0 : 1;
         }
     }
+    // The history commands need no window and no display.
+    if (const auto rc = pellora::extract::runHistoryCommand(argc, argv))
+        return *rc;
     QApplication app(argc, argv);
     pellora::platform::installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Pellora"));

@@ -88,6 +88,9 @@ inline constexpr Setting kSettings[] = {
     // The quoted folder is appended, so the command ends with a blank.
     { u"DefaultFiler", SettingKind::Text, 0, u"xdg-open " },
     { u"AddFolderName", SettingKind::YesNo, 0 },
+    // Undo history: runs kept per item, and megabytes of replaced files kept in all.
+    { u"HistoryRuns", SettingKind::Number, 5 },
+    { u"HistoryMegabytes", SettingKind::Number, 2048 },
 };
 
 // The match chooser shows the related file narrower than the main window does.

@@ -1,5 +1,6 @@
 #include "extract/Melt.h"
 
+#include "core/RunHistory.h"
 #include "core/TargetFolder.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 namespace pellora::extract {
@@ -80,12 +82,13 @@ struct LibraryRun {
     int code = 0;
     QString report; // the library's report, or the refusal's message
     QString outputFolder;
+    QString runId; // the recorded run, when a whole extraction was recorded
 };
 
 // Composes and makes the library call. Refusals before the library runs are
 // returned as messages with the style of their box; nothing is written then.
 LibraryRun runLibrary(const QString &archiveType, const QString &path, const QString &titleOrName,
-    const QString &output, const QString &file, const QString &command, int *style)
+    const QString &historyTitle, const QString &output, const QString &file, const QString &command, int *style)
 {
     LibraryRun run;
     run.outputFolder = output;
@@ -112,6 +115,13 @@ LibraryRun runLibrary(const QString &archiveType, const QString &path, const QSt
 
     constexpr qsizetype kOutputSize = 64000; // what the libraries are promised
     std::vector<char> buffer(kOutputSize, 0);
+    // Whatever a whole extraction replaces or creates is recorded so the run
+    // can be undone; single entries opened from a listing go to a temporary
+    // folder of the program's own and are not.
+    std::optional<Recording> recording;
+    if (file == u"*.*")
+        recording.emplace(historyFolder(), historyTitle, path, run.outputFolder);
+    const RecordingScope scope(recording ? &*recording : nullptr);
     if (archiveType == u"LZH") {
         // The LZH library wants an owner of its own: a hidden window that
         // lives just for the call, or none where no window can exist.
@@ -125,6 +135,9 @@ LibraryRun runLibrary(const QString &archiveType, const QString &path, const QSt
     } else {
         run.code = library->Command(nullptr, call.commandLine, buffer.data(), kOutputSize);
     }
+    run.runId = recording ? recording->finish() : QString();
+    if (!run.runId.isEmpty())
+        applyRetention(historyFolder());
     run.ran = true;
     run.report = QString::fromUtf8(buffer.data());
     return run;
@@ -135,8 +148,8 @@ LibraryRun runLibrary(const QString &archiveType, const QString &path, const QSt
 int clsItem::MeltUnattended(QString *report)
 {
     int style = 0;
-    const LibraryRun run = runLibrary(
-        m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_output, QStringLiteral("*.*"), kMissing, &style);
+    const LibraryRun run = runLibrary(m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_title, m_output,
+        QStringLiteral("*.*"), kMissing, &style);
     if (!run.ran) {
         *report = run.report;
         return -1;
@@ -156,8 +169,8 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     // for a look that fails is no failure of the run.
     const bool wholeIntoItem = requested == m_output && file == u"*.*";
     int style = 0;
-    const LibraryRun run
-        = runLibrary(m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, requested, file, command, &style);
+    const LibraryRun run = runLibrary(
+        m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_title, requested, file, command, &style);
     if (!run.ran) {
         if (wholeIntoItem)
             gblnExtractionFailed = true;
@@ -174,8 +187,10 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     const bool complete = code == 0;
     if (!complete)
         gblnExtractionFailed = true;
-    if (!readYesNo(setting(u"NoLog")) || !complete)
-        extract::frmLog::showReport(extract::resultText(m_output, run.report));
+    // A run undone from the result window is over: the archive stays and nothing opens.
+    if ((!readYesNo(setting(u"NoLog")) || !complete)
+        && extract::frmLog::showReport(extract::resultText(m_output, run.report), run.runId))
+        return;
     if (complete)
         DisposeArchive();
     if (readYesNo(setting(u"RunExplorer")))

@@ -1,5 +1,8 @@
 #include "extract/frmLog.h"
 
+#include "core/RunHistory.h"
+#include "core/Undo.h"
+#include "platform/Shell.h"
 #include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 
@@ -16,6 +19,7 @@ frmLog::frmLog(QWidget *parent)
     : Form(parent)
     , txtLog(new QPlainTextEdit(this))
     , cmdOK(new QPushButton(QStringLiteral("OK"), this))
+    , cmdUndo(new QPushButton(QStringLiteral("元に戻す(&U)"), this))
     , stbLog(new QStatusBar(this))
 {
     setObjectName(QStringLiteral("frmLog"));
@@ -39,23 +43,71 @@ frmLog::frmLog(QWidget *parent)
     cmdOK->setAutoDefault(true);
     cmdOK->setGeometry(twips(2340), twips(3300), twips(1335), twips(315));
     connect(cmdOK, &QPushButton::clicked, this, &frmLog::cmdOK_Click);
+    cmdUndo->setAutoDefault(false);
+    cmdUndo->resize(twips(1335), twips(315));
+    cmdUndo->hide();
+    connect(cmdUndo, &QPushButton::clicked, this, &frmLog::cmdUndo_Click);
 
     const int statusHeight = stbLog->sizeHint().height();
     resize(twips(6015), twips(3690) + statusHeight);
     cmdOK->setFocus();
 }
 
-void frmLog::showReport(const QString &text)
+bool frmLog::showReport(const QString &text, const QString &runId)
 {
     frmLog &window = platform::formInstance<frmLog>();
     window.txtLog->setPlainText(text);
+    window.m_runId = runId;
+    window.m_undone = false;
+    window.cmdUndo->setVisible(!runId.isEmpty());
+    window.cmdUndo->setEnabled(true);
+    window.layoutButtons();
     platform::centreOnOwner(&window, nullptr);
     window.Show(platform::vbModal);
+    return window.m_undone;
 }
 
 void frmLog::cmdOK_Click()
 {
     Unload();
+}
+
+void frmLog::cmdUndo_Click()
+{
+    const int answer = platform::shell().messageBox(
+        QStringLiteral("この解凍で置き換えたファイルを戻し、作成したファイルとフォルダを削除します。よろしいですか?"),
+        platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2, QStringLiteral("Pellora"));
+    if (answer != platform::vbYes)
+        return;
+    const core::UndoResult result = core::undoRun(core::historyFolder(), m_runId);
+    m_undone = result.status != core::UndoResult::Nothing;
+    // One undo per run: a second would find the run gone or refuse it.
+    cmdUndo->setEnabled(!m_undone);
+    const QString summary = result.status == core::UndoResult::Restored ? QStringLiteral("解凍の前の状態に戻しました。")
+        : result.status == core::UndoResult::Partly ? QStringLiteral("元に戻せなかったものがあります。")
+                                                    : QStringLiteral("元に戻せませんでした。");
+    // The list can be long; the message shows its start.
+    QStringList lines = result.lines.mid(0, 20);
+    if (result.lines.size() > lines.size())
+        lines.append(QStringLiteral("ほか %1 件").arg(result.lines.size() - lines.size()));
+    platform::shell().messageBox(summary + QStringLiteral("\n\n") + lines.join(u'\n'),
+        platform::vbOKOnly
+            | (result.status == core::UndoResult::Restored ? platform::vbInformation : platform::vbExclamation),
+        QStringLiteral("Pellora"));
+}
+
+void frmLog::layoutButtons()
+{
+    const int h = height() - stbLog->sizeHint().height();
+    const int y = h - twips(400);
+    if (cmdUndo->isHidden()) {
+        cmdOK->move((width() - cmdOK->width()) / 2, y);
+        return;
+    }
+    const int gap = twips(120);
+    const int left = (width() - cmdOK->width() - gap - cmdUndo->width()) / 2;
+    cmdOK->move(left, y);
+    cmdUndo->move(left + cmdOK->width() + gap, y);
 }
 
 void frmLog::resizeEvent(QResizeEvent *event)
@@ -67,7 +119,7 @@ void frmLog::resizeEvent(QResizeEvent *event)
     stbLog->setGeometry(0, h, w, statusHeight);
     const int margin = txtLog->x();
     txtLog->resize(qMax(0, w - 2 * margin), qMax(0, h - twips(700)));
-    cmdOK->move((w - cmdOK->width()) / 2, h - twips(400));
+    layoutButtons();
 }
 
 } // namespace pellora::extract

@@ -16,11 +16,13 @@ class frmLog final : public platform::Form<QDialog> {
 public:
     explicit frmLog(QWidget *parent = nullptr);
 
-    // Shows the text modally; returns when the user closes the window.
-    static void showReport(const QString &text);
+    // Shows the text modally; returns when the user closes the window. With
+    // the run's id the window offers to undo the run; true when it was undone.
+    static bool showReport(const QString &text, const QString &runId = {});
 
     QPlainTextEdit *txtLog;
     QPushButton *cmdOK;
+    QPushButton *cmdUndo;
     QStatusBar *stbLog;
 
 protected:
@@ -28,6 +30,11 @@ protected:
 
 private:
     void cmdOK_Click();
+    void cmdUndo_Click();
+    void layoutButtons();
+
+    QString m_runId;
+    bool m_undone = false;
 };
 
 } // namespace pellora::extract

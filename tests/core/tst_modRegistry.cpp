@@ -104,8 +104,10 @@ void tst_modRegistry::defaultsWhenNothingIsStored_data()
     row("DefaultFileViewer", QString());
     row("DefaultFiler", QStringLiteral("xdg-open "));
     row("AddFolderName", false);
+    row("HistoryRuns", 5);
+    row("HistoryMegabytes", 2048);
     // A setting missing from these rows or from the table fails here.
-    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(28));
+    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(30));
 }
 
 void tst_modRegistry::defaultsWhenNothingIsStored()

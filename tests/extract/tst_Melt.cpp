@@ -6,6 +6,7 @@
 #include "support/FakeArchiver.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
+#include "support/ZipBuilder.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void opensTheFolderWithTheConfiguredFiler();
     void opensTheRelatedFileOrFallsBackToAViewer_data();
     void opensTheRelatedFileOrFallsBackToAViewer();
+    void theResultWindowUndoesItsRunWhenConfirmed_data();
+    void theResultWindowUndoesItsRunWhenConfirmed();
 
 private:
     // Runs Melt on a record for an archive the fake library accepts; closes
@@ -405,6 +408,57 @@ void tst_Melt::opensTheRelatedFileOrFallsBackToAViewer()
         m_item->setRelation(relation);
         melt(QStringLiteral("CAB"));
         QVERIFY2(m_shell->calls.isEmpty(), qPrintable(relation));
+    }
+}
+
+void tst_Melt::theResultWindowUndoesItsRunWhenConfirmed_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("confirmed: the folder is back, the archive stays") << int(platform::vbYes);
+    QTest::newRow("declined: the run stands and the archive goes") << int(platform::vbNo);
+}
+
+void tst_Melt::theResultWindowUndoesItsRunWhenConfirmed()
+{
+    QFETCH(int, answer);
+    arc::ArchiverRegistry::restoreBuiltIns();
+    core::writeText(core::setting(u"UnzipCommandLine"), QStringLiteral(" -o"));
+    core::writeNumber(core::setting(u"ArchiveOperation"), 1);
+    const QString target = m_work.filePath(QStringLiteral("Undo%1/").arg(answer));
+    const QString archive = m_work.filePath(QStringLiteral("soft.zip"));
+    test::writeFile(target + QStringLiteral("readme.txt"), "old\n");
+    const QStringList before = test::treeState(target);
+    test::writeZip(archive, { { "readme.txt", "new\n" }, { "sub/new.txt", "new\n" } });
+    m_item->setOutput(target);
+    m_item->setPath(archive);
+    m_shell->answers = { answer };
+
+    bool undoOffered = false;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *log = qobject_cast<extract::frmLog *>(QApplication::activeModalWidget())) {
+            closer.stop();
+            undoOffered = log->cmdUndo->isVisible() && log->cmdUndo->isEnabled();
+            log->cmdUndo->click();
+            log->cmdOK->click();
+        }
+    });
+    closer.start();
+    m_item->Melt(QStringLiteral("*.*"), kMissing, kMissing);
+
+    QVERIFY(undoOffered);
+    const QStringList boxes = m_shell->callsOf(QStringLiteral("messageBox"));
+    QVERIFY(!boxes.isEmpty());
+    if (answer == platform::vbYes) {
+        QCOMPARE(test::treeState(target), before);
+        QVERIFY2(boxes.size() == 2 && boxes.at(1).contains(QStringLiteral("元に戻しました: readme.txt")),
+            qPrintable(boxes.join(u'\n')));
+        QVERIFY(m_shell->callsOf(QStringLiteral("trash")).isEmpty());
+    } else {
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(QFile::exists(target + QStringLiteral("sub/new.txt")));
+        QCOMPARE(m_shell->callsOf(QStringLiteral("trash")).size(), 1);
     }
 }
 

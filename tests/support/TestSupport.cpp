@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace pellora::test {
 
 QString dataPath(const QString &relative)
@@ -69,6 +71,36 @@ QStringList allNames(const QString &folder)
         result.append(root.relativeFilePath(it.next()));
     result.sort();
     return result;
+}
+
+QStringList treeState(const QString &folder)
+{
+    QStringList lines;
+    for (const QString &name : allNames(folder)) {
+        const QString path = QDir(folder).filePath(name);
+        struct stat st { };
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            lines.append(name + QStringLiteral(" unreadable"));
+            continue;
+        }
+        QString what;
+        if (S_ISLNK(st.st_mode)) {
+            what = QStringLiteral("link ") + QFile::symLinkTarget(path);
+        } else if (S_ISDIR(st.st_mode)) {
+            lines.append(QStringLiteral("%1 folder %2").arg(name).arg(st.st_mode & 07777, 0, 8));
+            continue;
+        } else {
+            QFile file(path);
+            what
+                = file.open(QIODevice::ReadOnly) ? QString::fromLatin1(sha256Hex(file.readAll())) : QStringLiteral("?");
+        }
+        lines.append(QStringLiteral("%1 %2 %3 %4")
+                         .arg(name)
+                         .arg(st.st_mode & 07777, 0, 8)
+                         .arg(qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec)
+                         .arg(what));
+    }
+    return lines;
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

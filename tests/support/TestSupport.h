@@ -25,6 +25,12 @@ QStringList folders(const QString &folder);
 // Every name under folder whatever its type (files, folders, links), relative.
 QStringList allNames(const QString &folder);
 
+// Everything under folder that an undo must bring back, one line per name
+// (links not followed): type, mode, modification time in nanoseconds, and a
+// file's SHA-256 or a link's target. Folder times are left out: undo cannot
+// bring them back once a name inside has come and gone.
+QStringList treeState(const QString &folder);
+
 QByteArray sha256Hex(const QByteArray &bytes);
 
 // Points this process's settings and its application names (Vorn, Pellora)

@@ -7,6 +7,7 @@
 #include "platform/archiver/PathTree.h"
 #include "platform/archiver/Progress.h"
 #include "platform/archiver/Report.h"
+#include "platform/archiver/RunRecorder.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -63,6 +64,7 @@ ExtractionResult Run::execute()
         m_report.failure(QStringLiteral("アーカイブを開けません: %1 (%2)").arg(m_command.archive, reason));
         return { kResultCannotOpen, m_report.text(m_reportLimit) };
     }
+    m_tree.setRecorder(runRecorder());
     if (const OutputProblem problem = m_tree.open(m_command.outputFolder)) {
         m_report.failure(
             QStringLiteral("解凍先フォルダを作成できません: %1 (%2)").arg(m_command.outputFolder, problem.describe()));

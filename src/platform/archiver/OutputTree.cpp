@@ -1,9 +1,11 @@
 #include "platform/archiver/OutputTree.h"
 
+#include "platform/archiver/RunRecorder.h"
 #include "platform/archiver/TempFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,8 +28,9 @@ OutputProblem systemProblem(int error)
     return { OutputProblem::System, error };
 }
 
-// Opens one folder below dirFd without following a link; creates it first when asked.
-int openFolderAt(int dirFd, const QByteArray &name, bool create, OutputProblem *problem)
+// Opens one folder below dirFd without following a link; creates it first
+// when asked, and then says whether this call made it.
+int openFolderAt(int dirFd, const QByteArray &name, bool create, OutputProblem *problem, bool *made = nullptr)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -35,7 +38,12 @@ int openFolderAt(int dirFd, const QByteArray &name, bool create, OutputProblem *
             return fd;
         const int err = errno;
         if (err == ENOENT && create && attempt == 0) {
-            if (::mkdirat(dirFd, name.constData(), 0777) == 0 || errno == EEXIST)
+            if (::mkdirat(dirFd, name.constData(), 0777) == 0) {
+                if (made)
+                    *made = true;
+                continue;
+            }
+            if (errno == EEXIST)
                 continue;
             *problem = systemProblem(errno);
             return -1;
@@ -74,6 +82,8 @@ QString OutputProblem::describe() const
         return QStringLiteral("同じ名前のフォルダがあります");
     case SpecialAtName:
         return QStringLiteral("同じ名前の特殊なファイルがあります");
+    case NotKept:
+        return QStringLiteral("置き換える前のファイルを履歴に保存できません");
     case System:
         break;
     }
@@ -106,6 +116,7 @@ OutputTree::~OutputTree()
 OutputProblem OutputTree::open(const QString &folder)
 {
     // The output folder itself is the user's choice, links in its own path included.
+    const bool existed = QFileInfo::exists(folder);
     if (!QDir().mkpath(folder)) {
         const QByteArray path = QFile::encodeName(folder);
         struct stat st { };
@@ -118,6 +129,8 @@ OutputProblem OutputTree::open(const QString &folder)
     if (m_rootFd < 0)
         return systemProblem(errno);
     sweepOnce(m_rootFd);
+    if (!existed && m_recorder)
+        m_recorder->folderCreated({});
     return {};
 }
 
@@ -142,9 +155,12 @@ int OutputTree::folderFd(const QStringList &components, qsizetype count, bool cr
         m_cachedPath.clear();
     }
     for (qsizetype i = from; i < count; ++i) {
-        const int nextFd = openFolderAt(fd, nativeName(components.at(i)), create, problem);
+        bool made = false;
+        const int nextFd = openFolderAt(fd, nativeName(components.at(i)), create, problem, &made);
         if (fd != m_rootFd)
             ::close(fd);
+        if (made && m_recorder)
+            m_recorder->folderCreated(components.mid(0, i + 1));
         if (nextFd < 0) {
             m_cachedPath.clear();
             return -1;
@@ -193,6 +209,10 @@ OutputProblem OutputTree::createFile(const QStringList &components, bool executa
     file->discard();
     file->m_dirFd = dirFd;
     file->m_finalName = nativeName(components.last());
+    file->m_recorder = m_recorder;
+    file->m_components = m_recorder ? components : QStringList();
+    file->m_crc = 0;
+    file->m_crcEnd = 0;
     sweepOnce(dirFd);
     // The mode passes through the umask; no set-id or sticky bit is ever asked for.
     const mode_t mode = executable ? 0777 : 0666;
@@ -240,12 +260,26 @@ OutputTree::PendingFile &OutputTree::PendingFile::operator=(PendingFile &&other)
         m_fd = std::exchange(other.m_fd, -1);
         m_tempName = std::exchange(other.m_tempName, {});
         m_finalName = std::exchange(other.m_finalName, {});
+        m_recorder = std::exchange(other.m_recorder, nullptr);
+        m_components = std::exchange(other.m_components, {});
+        m_crc = other.m_crc;
+        m_crcEnd = other.m_crcEnd;
     }
     return *this;
 }
 
 bool OutputTree::PendingFile::writeAt(const char *data, size_t size, qint64 offset)
 {
+    // The recording checks later whether the user changed the file; the CRC
+    // is taken here, while the bytes are at hand, not by reading it again.
+    if (m_recorder && m_crcEnd >= 0) {
+        if (offset == m_crcEnd) {
+            m_crc = contentCrc(m_crc, data, size);
+            m_crcEnd += qint64(size);
+        } else {
+            m_crcEnd = -1;
+        }
+    }
     while (size > 0) {
         const ssize_t n = ::pwrite(m_fd, data, size, off_t(offset));
         if (n < 0) {
@@ -281,8 +315,16 @@ OutputProblem OutputTree::PendingFile::commit(qint64 size, const struct timespec
     if (::close(m_fd) != 0 && !problem)
         problem = systemProblem(errno);
     m_fd = -1;
+    if (!problem && m_recorder) {
+        struct stat old { };
+        if (::fstatat(m_dirFd, m_finalName.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)
+            && !m_recorder->keepReplaced(m_components, m_dirFd, m_finalName))
+            problem = { OutputProblem::NotKept, 0 };
+    }
     if (!problem && ::renameat(m_dirFd, m_tempName.constData(), m_dirFd, m_finalName.constData()) != 0)
         problem = systemProblem(errno);
+    if (!problem && m_recorder)
+        m_recorder->fileWritten(m_components, m_dirFd, m_finalName, m_crc, m_crcEnd == size);
     if (problem)
         ::unlinkat(m_dirFd, m_tempName.constData(), 0);
     if (lockHolder >= 0)

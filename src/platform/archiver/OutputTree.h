@@ -9,6 +9,8 @@
 
 namespace pellora::arc {
 
+class RunRecorder;
+
 // Why a write under the output folder did not happen.
 struct OutputProblem {
     enum Kind {
@@ -18,6 +20,7 @@ struct OutputProblem {
         NotAFolder, // a file stands where a folder of the entry's path should be
         FolderAtName, // a folder stands at the entry's own name
         SpecialAtName, // a device, FIFO or socket stands at the entry's own name
+        NotKept, // the file it would replace could not be kept in the history
         System, // errno says why
     };
     Kind kind = None;
@@ -40,6 +43,9 @@ public:
 
     // Creates the folder (with missing parents) and opens it.
     OutputProblem open(const QString &folder);
+
+    // Reports folders made and files written or replaced from now on (none: no reports).
+    void setRecorder(RunRecorder *recorder) { m_recorder = recorder; }
 
     // Makes the folders of components (all of them), refusing links.
     OutputProblem makeFolders(const QStringList &components);
@@ -74,6 +80,10 @@ public:
         int m_fd = -1;
         QByteArray m_tempName;
         QByteArray m_finalName;
+        RunRecorder *m_recorder = nullptr;
+        QStringList m_components;
+        quint32 m_crc = 0;
+        qint64 m_crcEnd = 0; // bytes the CRC covers; -1 once a write came out of order
     };
 
     // Opens a new temporary file in the entry's folder (created as needed).
@@ -90,6 +100,7 @@ private:
     void sweepOnce(int dirFd);
 
     int m_rootFd = -1;
+    RunRecorder *m_recorder = nullptr;
     QStringList m_cachedPath;
     int m_cachedFd = -1;
     std::set<std::pair<quint64, quint64>> m_swept; // device and inode of each folder swept

@@ -1,0 +1,386 @@
+#include "core/RunHistory.h"
+
+#include "core/ItemFile.h"
+#include "core/modRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pellora::core {
+
+namespace {
+
+const QString kManifest = QStringLiteral("manifest.json");
+
+qint64 nanoseconds(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+QString joined(const QStringList &components)
+{
+    return components.join(u'/');
+}
+
+const char *kindName(HistoryEntry::Kind kind)
+{
+    switch (kind) {
+    case HistoryEntry::Folder:
+        return "folder";
+    case HistoryEntry::Replaced:
+        return "replaced";
+    case HistoryEntry::File:
+        break;
+    }
+    return "file";
+}
+
+QJsonObject toJson(const HistoryEntry &e)
+{
+    QJsonObject o{ { QStringLiteral("path"), e.path }, { QStringLiteral("kind"), QLatin1String(kindName(e.kind)) } };
+    if (e.kind == HistoryEntry::Folder)
+        return o;
+    // Nanosecond counts pass a double's exact range: they go as text.
+    o.insert(QStringLiteral("size"), QString::number(e.size));
+    o.insert(QStringLiteral("mtime"), QString::number(e.mtimeNs));
+    o.insert(QStringLiteral("crc"), QString::number(e.crc));
+    if (e.kind == HistoryEntry::Replaced) {
+        o.insert(QStringLiteral("kept"), e.kept);
+        o.insert(QStringLiteral("oldSize"), QString::number(e.oldSize));
+        o.insert(QStringLiteral("oldMtime"), QString::number(e.oldMtimeNs));
+        o.insert(QStringLiteral("oldAtime"), QString::number(e.oldAtimeNs));
+        o.insert(QStringLiteral("oldMode"), e.oldMode);
+    }
+    return o;
+}
+
+bool fromJson(const QJsonObject &o, HistoryEntry *e)
+{
+    e->path = o.value(QStringLiteral("path")).toString();
+    const QString kind = o.value(QStringLiteral("kind")).toString();
+    if (kind == u"folder")
+        e->kind = HistoryEntry::Folder;
+    else if (kind == u"replaced")
+        e->kind = HistoryEntry::Replaced;
+    else if (kind == u"file")
+        e->kind = HistoryEntry::File;
+    else
+        return false;
+    // A manifest is read back from disk: a path that climbs out of the
+    // target folder or names it through a link is not one this program wrote.
+    const QStringList parts = e->path.split(u'/');
+    if (!e->path.isEmpty() && std::any_of(parts.begin(), parts.end(), [](const QString &p) {
+            return p.isEmpty() || p == u"." || p == u"..";
+        }))
+        return false;
+    if (e->path.isEmpty() && e->kind != HistoryEntry::Folder)
+        return false;
+    const auto number = [&o](const char *key) { return o.value(QLatin1String(key)).toString().toLongLong(); };
+    e->size = number("size");
+    e->mtimeNs = number("mtime");
+    e->crc = quint32(number("crc"));
+    if (e->kind == HistoryEntry::Replaced) {
+        e->kept = o.value(QStringLiteral("kept")).toString();
+        if (e->kept.isEmpty() || e->kept.contains(u'/') || e->kept.startsWith(u'.'))
+            return false;
+        e->oldSize = number("oldSize");
+        e->oldMtimeNs = number("oldMtime");
+        e->oldAtimeNs = number("oldAtime");
+        e->oldMode = o.value(QStringLiteral("oldMode")).toInt() & 07777;
+    }
+    return true;
+}
+
+bool readManifest(const QString &folder, HistoryRun *run)
+{
+    QFile file(QDir(folder).filePath(kManifest));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject o = QJsonDocument::fromJson(file.read(64 << 20)).object();
+    run->id = o.value(QStringLiteral("id")).toString();
+    if (run->id.isEmpty() || run->id != QFileInfo(folder).fileName())
+        return false;
+    run->when = QDateTime::fromString(o.value(QStringLiteral("when")).toString(), Qt::ISODate);
+    run->item = o.value(QStringLiteral("item")).toString();
+    run->archive = o.value(QStringLiteral("archive")).toString();
+    run->target = o.value(QStringLiteral("target")).toString();
+    run->undone = o.value(QStringLiteral("undone")).toBool();
+    run->folder = folder;
+    run->keptBytes = 0;
+    for (const QJsonValue &v : o.value(QStringLiteral("entries")).toArray()) {
+        HistoryEntry e;
+        if (!fromJson(v.toObject(), &e))
+            return false;
+        if (e.kind == HistoryEntry::Replaced)
+            run->keptBytes += e.oldSize;
+        run->entries.append(e);
+    }
+    return !run->target.isEmpty();
+}
+
+// Copies the open file from into a new file at path; false on any failure (nothing left behind).
+bool copyInto(int from, const QString &path)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || (n > 0 && out.write(buffer, n) != n)) {
+            out.remove();
+            return false;
+        }
+        if (n == 0)
+            break;
+    }
+    if (!out.flush()) {
+        out.remove();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString HistoryRun::key() const
+{
+    return item.isEmpty() ? QStringLiteral("folder:") + QDir::cleanPath(target) : QStringLiteral("item:") + item;
+}
+
+int HistoryRun::count(HistoryEntry::Kind kind) const
+{
+    return int(std::count_if(entries.begin(), entries.end(), [kind](const HistoryEntry &e) { return e.kind == kind; }));
+}
+
+QString historyFolder()
+{
+    // A portable copy on a read-only medium reads its list there but cannot
+    // keep a history beside it.
+    const QFileInfo beside(QFileInfo(itemFilePath()).absolutePath());
+    if (beside.isDir() && beside.isWritable())
+        return beside.absoluteFilePath() + QStringLiteral("/history");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Pellora/history");
+}
+
+bool fileCrc(int dirFd, const QByteArray &name, quint32 *crc)
+{
+    const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st { };
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    quint32 value = 0;
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        value = arc::contentCrc(value, buffer, size_t(n));
+    }
+    ::close(fd);
+    *crc = value;
+    return ok;
+}
+
+QList<HistoryRun> listRuns(const QString &historyFolder)
+{
+    QList<HistoryRun> runs;
+    const QDir dir(historyFolder);
+    const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+    for (auto it = names.crbegin(); it != names.crend(); ++it) {
+        HistoryRun run;
+        if (readManifest(dir.filePath(*it), &run))
+            runs.append(run);
+    }
+    return runs;
+}
+
+bool writeManifest(const HistoryRun &run)
+{
+    QJsonArray entries;
+    for (const HistoryEntry &e : run.entries)
+        entries.append(toJson(e));
+    const QJsonObject o{ { QStringLiteral("id"), run.id }, { QStringLiteral("when"), run.when.toString(Qt::ISODate) },
+        { QStringLiteral("item"), run.item }, { QStringLiteral("archive"), run.archive },
+        { QStringLiteral("target"), run.target }, { QStringLiteral("undone"), run.undone },
+        { QStringLiteral("entries"), entries } };
+    QSaveFile file(QDir(run.folder).filePath(kManifest));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
+    return file.commit();
+}
+
+void applyRetention(const QString &historyFolder, int runsPerKey, qint64 maxBytes)
+{
+    const QList<HistoryRun> runs = listRuns(historyFolder); // newest first
+    std::map<QString, int> seen;
+    qint64 bytes = 0;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const HistoryRun &run = runs.at(i);
+        const int rank = ++seen[run.key()];
+        bytes += run.keptBytes;
+        if (i > 0 && (rank > qMax(runsPerKey, 1) || bytes > maxBytes)) {
+            QDir(run.folder).removeRecursively();
+            bytes -= run.keptBytes;
+        }
+    }
+}
+
+void applyRetention(const QString &historyFolder)
+{
+    applyRetention(historyFolder, readNumber(setting(u"HistoryRuns")),
+        qint64(qMax(readNumber(setting(u"HistoryMegabytes")), 0)) * 1024 * 1024);
+}
+
+Recording::Recording(const QString &historyFolder, const QString &item, const QString &archive, const QString &target)
+    : m_history(historyFolder)
+{
+    m_run.when = QDateTime::currentDateTime();
+    m_run.item = item;
+    m_run.archive = archive;
+    m_run.target = QDir::cleanPath(QDir(target).absolutePath());
+}
+
+Recording::~Recording() = default;
+
+bool Recording::ensureFolder()
+{
+    if (m_folderMade)
+        return true;
+    if (!QDir().mkpath(m_history))
+        return false;
+    // The id sorts by time; a counter parts runs of the same millisecond.
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    for (int n = 0; n < 1000; ++n) {
+        const QString id = stamp + QStringLiteral("-%1").arg(n, 3, 10, QChar(u'0'));
+        const QString folder = QDir(m_history).filePath(id);
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0) {
+            m_run.id = id;
+            m_run.folder = folder;
+            m_folderMade = true;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+HistoryEntry *Recording::find(const QString &path)
+{
+    const auto it = m_index.constFind(path);
+    return it == m_index.cend() ? nullptr : &m_run.entries[*it];
+}
+
+void Recording::append(const HistoryEntry &entry)
+{
+    m_index.insert(entry.path, m_run.entries.size());
+    m_run.entries.append(entry);
+}
+
+void Recording::folderCreated(const QStringList &components)
+{
+    HistoryEntry e;
+    e.path = joined(components);
+    e.kind = HistoryEntry::Folder;
+    append(e);
+}
+
+bool Recording::keepReplaced(const QStringList &components, int dirFd, const QByteArray &name)
+{
+    const QString path = joined(components);
+    // A file this run wrote before, or replaced before: its old version is
+    // already settled.
+    if (find(path))
+        return true;
+    if (!ensureFolder())
+        return false;
+    struct stat st { };
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const QString kept = QString::number(++m_keptCount);
+    const QString keptPath = QDir(m_run.folder).filePath(kept);
+    const QByteArray nativeKept = QFile::encodeName(keptPath);
+    // A second name for the old file costs nothing; across file systems it is copied.
+    bool ok = !m_copyOnly && ::linkat(dirFd, name.constData(), AT_FDCWD, nativeKept.constData(), 0) == 0;
+    if (!ok) {
+        const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        ok = copyInto(fd, keptPath);
+        ::close(fd);
+    }
+    if (!ok)
+        return false;
+    HistoryEntry e;
+    e.path = path;
+    e.kind = HistoryEntry::Replaced;
+    e.kept = kept;
+    e.oldSize = st.st_size;
+    e.oldMtimeNs = nanoseconds(st.st_mtim);
+    e.oldAtimeNs = nanoseconds(st.st_atim);
+    e.oldMode = int(st.st_mode & 07777);
+    append(e);
+    // The manifest goes down with the first kept file and then every few
+    // seconds, so a run that is killed still tells where most old versions
+    // are, without a synced rewrite for every file replaced.
+    if (m_keptCount == 1 || !m_lastSave.isValid() || m_lastSave.hasExpired(2000)) {
+        m_lastSave.start();
+        return writeManifest(m_run);
+    }
+    return true;
+}
+
+void Recording::fileWritten(
+    const QStringList &components, int dirFd, const QByteArray &name, quint32 crc, bool crcKnown)
+{
+    struct stat st { };
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (!crcKnown && !fileCrc(dirFd, name, &crc))
+        return;
+    const QString path = joined(components);
+    HistoryEntry *e = find(path);
+    if (!e) {
+        HistoryEntry created;
+        created.path = path;
+        created.kind = HistoryEntry::File;
+        append(created);
+        e = &m_run.entries.last();
+    }
+    e->size = st.st_size;
+    e->mtimeNs = nanoseconds(st.st_mtim);
+    e->crc = crc;
+}
+
+QString Recording::finish()
+{
+    if (m_run.entries.isEmpty() || !ensureFolder())
+        return {};
+    if (!writeManifest(m_run))
+        return {};
+    return m_run.id;
+}
+
+} // namespace pellora::core

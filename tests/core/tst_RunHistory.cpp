@@ -1,0 +1,294 @@
+// Recording extraction runs and undoing them, over real temporary trees.
+#include "core/RunHistory.h"
+#include "core/Undo.h"
+#include "support/ArchiverRun.h"
+#include "support/TestSupport.h"
+#include "support/ZipBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pellora;
+
+namespace {
+
+const QByteArray kOldReadme = "the user's own notes\n";
+const QByteArray kNewReadme = "version 2 read-me\n";
+
+// A target folder with files of the user's, a v2 archive that replaces one
+// and creates others in nested new folders, and a history folder.
+struct Scene {
+    QTemporaryDir dir;
+    QString target, history, archive;
+
+    Scene()
+    {
+        target = dir.filePath(QStringLiteral("soft"));
+        history = dir.filePath(QStringLiteral("history"));
+        archive = dir.filePath(QStringLiteral("v2.zip"));
+        test::writeFile(target + QStringLiteral("/readme.txt"), kOldReadme);
+        test::writeFile(target + QStringLiteral("/conf/keep.ini"), "mine\n");
+        ::chmod(QFile::encodeName(target + QStringLiteral("/readme.txt")).constData(), 0640);
+        const struct timespec old[2] = { { 1000000, 5 }, { 1200000000, 123456789 } };
+        ::utimensat(AT_FDCWD, QFile::encodeName(target + QStringLiteral("/readme.txt")).constData(), old, 0);
+        test::writeZip(
+            archive, { { "readme.txt", kNewReadme }, { "conf/new.ini", "x=1\n" }, { "bin/sub/deep/tool", "tool" } });
+    }
+
+    // Extracts the archive into the target (replacing whatever its dates), recorded.
+    QString extract(bool copyOnly = false, const QString &item = QStringLiteral("soft"))
+    {
+        core::Recording recording(history, item, archive, target);
+        recording.setCopyOnly(copyOnly);
+        {
+            core::RecordingScope scope(&recording);
+            const test::CommandRun run
+                = test::extractAll(QStringLiteral("ZIP"), archive, target + u'/', QStringLiteral(" -o"));
+            if (run.code != 0)
+                qWarning() << run.report;
+        }
+        return recording.finish();
+    }
+    QString path(const char *relative) const { return QDir(target).filePath(QString::fromUtf8(relative)); }
+};
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+ino_t inode(const QString &path)
+{
+    struct stat st { };
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+
+} // namespace
+
+class tst_RunHistory : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void undoBringsTheTreeBackExactly_data();
+    void undoBringsTheTreeBackExactly();
+    void aChangeAfterTheRunIsNeverDestroyed_data();
+    void aChangeAfterTheRunIsNeverDestroyed();
+    void runsOfOneItemAreUndoneNewestFirst();
+    void retentionRemovesTheOldestRuns_data();
+    void retentionRemovesTheOldestRuns();
+    void aManifestThatClimbsOutIsIgnored();
+    void theContentCrcIsCrc32cInAnyPieces_data();
+    void theContentCrcIsCrc32cInAnyPieces();
+};
+
+void tst_RunHistory::undoBringsTheTreeBackExactly_data()
+{
+    QTest::addColumn<bool>("copyOnly");
+    QTest::newRow("old version kept by a hard link") << false;
+    QTest::newRow("old version kept by a copy, as across file systems") << true;
+}
+
+void tst_RunHistory::undoBringsTheTreeBackExactly()
+{
+    QFETCH(bool, copyOnly);
+    Scene scene;
+    const QStringList before = test::treeState(scene.target);
+    const ino_t oldInode = inode(scene.path("readme.txt"));
+
+    const QString id = scene.extract(copyOnly);
+    QVERIFY(!id.isEmpty());
+    QCOMPARE(contents(scene.path("readme.txt")), kNewReadme);
+    const QList<core::HistoryRun> runs = core::listRuns(scene.history);
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.at(0).count(core::HistoryEntry::Replaced), 1);
+    QCOMPARE(runs.at(0).count(core::HistoryEntry::File), 2);
+    QCOMPARE(runs.at(0).count(core::HistoryEntry::Folder), 3); // bin, bin/sub, bin/sub/deep
+    const QString kept = QDir(runs.at(0).folder).filePath(runs.at(0).entries.at(0).kept);
+    QCOMPARE(contents(kept), kOldReadme);
+    QCOMPARE(inode(kept) == oldInode, !copyOnly);
+
+    const core::UndoResult result = core::undoRun(scene.history, id);
+    QVERIFY2(result.status == core::UndoResult::Restored, qPrintable(result.lines.join(u'\n')));
+    QCOMPARE(result.exitCode(), 0);
+    QCOMPARE(test::treeState(scene.target), before);
+    QVERIFY(core::listRuns(scene.history).isEmpty());
+}
+
+void tst_RunHistory::aChangeAfterTheRunIsNeverDestroyed_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("reported");
+    QTest::newRow("a created file edited") << "edit conf/new.ini"
+                                           << "conf/new.ini";
+    QTest::newRow("a replaced file edited") << "edit readme.txt"
+                                            << "readme.txt";
+    QTest::newRow("a created file edited, its size and time put back") << "sneak conf/new.ini"
+                                                                       << "conf/new.ini";
+    QTest::newRow("a link planted at a created file") << "link conf/new.ini"
+                                                      << "conf/new.ini";
+    QTest::newRow("a link planted at a replaced file") << "link readme.txt"
+                                                       << "readme.txt";
+    QTest::newRow("a link planted in place of a created folder") << "link bin/sub"
+                                                                 << "bin/sub";
+    QTest::newRow("a file of the user's in a created folder") << "add bin/sub/deep/mine.txt"
+                                                              << "bin/sub/deep";
+}
+
+void tst_RunHistory::aChangeAfterTheRunIsNeverDestroyed()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, reported);
+    Scene scene;
+    const QString id = scene.extract();
+    const QString verb = change.section(u' ', 0, 0);
+    const QString where = QDir(scene.target).filePath(change.section(u' ', 1));
+    // Outside the target: a planted link must not lead the undo there.
+    const QString outside = scene.dir.filePath(QStringLiteral("outside"));
+    test::writeFile(outside + QStringLiteral("/deep/tool"), "tool");
+    test::writeFile(outside + QStringLiteral("/file"), "tool");
+    if (verb == u"edit") {
+        test::writeFile(where, "the user's edit\n");
+    } else if (verb == u"sneak") {
+        // Only the content tells this change apart.
+        struct stat st { };
+        QCOMPARE(::stat(QFile::encodeName(where).constData(), &st), 0);
+        test::writeFile(where, "x=2\n");
+        const struct timespec times[2] = { st.st_atim, st.st_mtim };
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(where).constData(), times, 0), 0);
+    } else if (verb == u"add") {
+        test::writeFile(where, "mine");
+    } else {
+        QDir(where).removeRecursively();
+        QFile::remove(where);
+        const QString pointee = where.endsWith(u"sub") ? outside : outside + QStringLiteral("/file");
+        QVERIFY(QFile::link(pointee, where));
+    }
+    const QStringList outsideBefore = test::treeState(outside);
+
+    const core::UndoResult result = core::undoRun(scene.history, id);
+    QVERIFY2(result.status == core::UndoResult::Partly, qPrintable(result.lines.join(u'\n')));
+    QCOMPARE(result.exitCode(), 1);
+    QVERIFY2(result.lines.join(u'\n').contains(QStringLiteral("残しました: ") + reported),
+        qPrintable(result.lines.join(u'\n')));
+    QCOMPARE(test::treeState(outside), outsideBefore);
+    // What the user made is still there; the replaced file is back whatever
+    // happened to it, and the user's version of it waits beside it.
+    QCOMPARE(contents(scene.path("readme.txt")), kOldReadme);
+    if (reported == u"readme.txt") {
+        const QStringList aside
+            = QDir(scene.target).entryList({ QStringLiteral("readme.txt.*") }, QDir::AllEntries | QDir::System);
+        QCOMPARE(aside.size(), 1);
+        const QString asidePath = QDir(scene.target).filePath(aside.at(0));
+        QVERIFY(verb == u"edit" ? contents(asidePath) == "the user's edit\n" : QFileInfo(asidePath).isSymLink());
+    } else if (verb == u"edit") {
+        QCOMPARE(contents(where), QByteArray("the user's edit\n"));
+    } else if (verb == u"sneak") {
+        QCOMPARE(contents(where), QByteArray("x=2\n"));
+    } else if (verb == u"add") {
+        QCOMPARE(contents(where), QByteArray("mine"));
+    } else {
+        QVERIFY(QFileInfo(where).isSymLink());
+    }
+    // Everything the run made and nobody touched is gone.
+    QVERIFY(!QFile::exists(scene.path("bin/sub/deep/tool")) || change.startsWith(u"link bin"));
+}
+
+void tst_RunHistory::runsOfOneItemAreUndoneNewestFirst()
+{
+    Scene scene;
+    const QStringList before = test::treeState(scene.target);
+    const QString first = scene.extract();
+    test::writeZip(scene.archive, { { "readme.txt", "version 3\n" }, { "v3.txt", "3" } });
+    const QString second = scene.extract();
+    QVERIFY(!first.isEmpty() && !second.isEmpty() && first < second);
+
+    const core::UndoResult refused = core::undoRun(scene.history, first);
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(refused.lines.join(u'\n').contains(second));
+    QCOMPARE(contents(scene.path("readme.txt")), QByteArray("version 3\n"));
+
+    QCOMPARE(core::undoLastRun(scene.history).exitCode(), 0);
+    QCOMPARE(contents(scene.path("readme.txt")), kNewReadme);
+    QCOMPARE(core::undoLastRun(scene.history).exitCode(), 0);
+    QCOMPARE(test::treeState(scene.target), before);
+    QCOMPARE(core::undoLastRun(scene.history).exitCode(), 2);
+}
+
+void tst_RunHistory::retentionRemovesTheOldestRuns_data()
+{
+    QTest::addColumn<int>("runsPerItem");
+    QTest::addColumn<int>("bytesOfNewest"); // the byte limit: what the newest n runs keep (-1: no limit)
+    QTest::addColumn<int>("kept");
+    // Three runs of one item, then one of another.
+    QTest::newRow("within both limits") << 5 << -1 << 4;
+    QTest::newRow("two runs per item") << 2 << -1 << 3;
+    QTest::newRow("bytes for the newest two runs") << 5 << 2 << 2;
+    QTest::newRow("no bytes at all still keeps the newest run") << 5 << 0 << 1;
+}
+
+void tst_RunHistory::retentionRemovesTheOldestRuns()
+{
+    QFETCH(int, runsPerItem);
+    QFETCH(int, bytesOfNewest);
+    QFETCH(int, kept);
+    Scene scene;
+    QStringList ids;
+    for (const char *item : { "soft", "soft", "soft", "other" })
+        ids.prepend(scene.extract(false, QString::fromLatin1(item)));
+    qint64 maxBytes = bytesOfNewest < 0 ? qint64(1) << 40 : 0;
+    const QList<core::HistoryRun> all = core::listRuns(scene.history);
+    for (int i = 0; i < bytesOfNewest; ++i)
+        maxBytes += all.at(i).keptBytes;
+    QVERIFY(all.at(0).keptBytes > 0);
+    core::applyRetention(scene.history, runsPerItem, maxBytes);
+    QStringList left;
+    for (const core::HistoryRun &run : core::listRuns(scene.history))
+        left.append(run.id);
+    QCOMPARE(left, ids.mid(0, kept));
+}
+
+void tst_RunHistory::aManifestThatClimbsOutIsIgnored()
+{
+    Scene scene;
+    const QString id = scene.extract();
+    const QString manifest = QDir(scene.history).filePath(id + QStringLiteral("/manifest.json"));
+    QByteArray text = contents(manifest);
+    QVERIFY(text.contains("\"conf/new.ini\""));
+    test::writeFile(scene.dir.filePath(QStringLiteral("victim.ini")), "x=1\n");
+    text.replace("\"conf/new.ini\"", "\"../victim.ini\"");
+    test::writeFile(manifest, text);
+    QVERIFY(core::listRuns(scene.history).isEmpty());
+    QCOMPARE(core::undoRun(scene.history, id).exitCode(), 2);
+    QVERIFY(QFile::exists(scene.dir.filePath(QStringLiteral("victim.ini"))));
+}
+
+void tst_RunHistory::theContentCrcIsCrc32cInAnyPieces_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<quint32>("expected");
+    QTest::newRow("the standard check value") << QByteArray("123456789") << quint32(0xE3069283);
+    QTest::newRow("nothing") << QByteArray() << quint32(0);
+    QTest::newRow("32 zero bytes") << QByteArray(32, '\0') << quint32(0x8A9136AA);
+}
+
+void tst_RunHistory::theContentCrcIsCrc32cInAnyPieces()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(quint32, expected);
+    QCOMPARE(arc::contentCrc(0, data.constData(), size_t(data.size())), expected);
+    // Written in blocks of any size, a file gets the same value.
+    for (qsizetype cut = 0; cut <= data.size(); ++cut) {
+        const quint32 first = arc::contentCrc(0, data.constData(), size_t(cut));
+        QCOMPARE(arc::contentCrc(first, data.constData() + cut, size_t(data.size() - cut)), expected);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_RunHistory)
+#include "tst_RunHistory.moc"
