@@ -27,13 +27,16 @@ LAYERS = [
 
 CORE_QT = {"QtCore"}
 GUI_QT = {"QtCore", "QtGui", "QtWidgets"}
+# The desktop's services (notifications) are reached over D-Bus, and only the
+# platform layer speaks to the desktop.
+DESKTOP_QT = GUI_QT | {"QtDBus"}
 
 # What each layer may include: Qt modules, and layers of the project.
 ALLOWED = {
     "platform": (CORE_QT, {"platform"}),
     "core": (CORE_QT, {"platform", "core"}),
     "tools": (CORE_QT, {"platform", "core"}),
-    "platform_gui": (GUI_QT, {"platform", "platform_gui"}),
+    "platform_gui": (DESKTOP_QT, {"platform", "platform_gui"}),
     "extract": (GUI_QT, {"platform", "platform_gui", "core", "extract"}),
     "ui": (GUI_QT, {"platform", "platform_gui", "core", "extract", "ui"}),
     "program": (GUI_QT, {"platform", "platform_gui", "core", "extract", "ui", "program"}),
