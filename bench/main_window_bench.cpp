@@ -46,14 +46,17 @@ void writeItems(int count)
     for (int i = 0; i < count; ++i) {
         // Mixed texts, so every column really sorts.
         const int k = (i * 7919) % count;
-        records.append({QStringLiteral("ソフト %1").arg(k), QStringLiteral("tool%1*.lzh").arg((k * 31) % 997),
-                        QStringLiteral("/home/user/Tools/Tool %1/").arg((k * 13) % count),
-                        k % 3 ? QStringLiteral("readme%1.txt").arg(k % 17) : QString()});
+        records.append({ QStringLiteral("ソフト %1").arg(k), QStringLiteral("tool%1*.lzh").arg((k * 31) % 997),
+            QStringLiteral("/home/user/Tools/Tool %1/").arg((k * 13) % count),
+            k % 3 ? QStringLiteral("readme%1.txt").arg(k % 17) : QString() });
     }
     core::ItemFile(core::itemFilePath()).write(records);
 }
 
-double msSince(const QElapsedTimer &timer) { return double(timer.nsecsElapsed()) / 1e6; }
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
 
 Figures measure(int count)
 {
@@ -101,7 +104,7 @@ int main(int argc, char *argv[])
     const int reps = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
 
     std::vector<double> open[2], close[2], sort[2][4];
-    const int counts[2] = {10, items};
+    const int counts[2] = { 10, items };
     for (int r = 0; r < reps; ++r) {
         for (int which = 0; which < 2; ++which) {
             core::DeleteSettingsKey();
@@ -120,10 +123,10 @@ int main(int argc, char *argv[])
         const bool pass = l < 200.0;
         ok = ok && pass;
         std::printf("%-22s %8.1f ms for %d items  %8.1f ms for 10  ratio %6.1f  goal < 200 ms  %s\n", what, l, items, s,
-                    s > 0 ? l / s : 0.0, pass ? "PASS" : "MISS");
+            s > 0 ? l / s : 0.0, pass ? "PASS" : "MISS");
     };
     line("open to first paint", open[0], open[1]);
-    const char *names[4] = {"sort by name", "sort by pattern", "sort by folder", "sort by related file"};
+    const char *names[4] = { "sort by name", "sort by pattern", "sort by folder", "sort by related file" };
     for (int c = 0; c < 4; ++c)
         line(names[c], sort[0][c], sort[1][c]);
     line("close with the save", close[0], close[1]);

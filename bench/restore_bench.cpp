@@ -32,7 +32,10 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-double msSince(const QElapsedTimer &timer) { return double(timer.nsecsElapsed()) / 1e6; }
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
 
 // Kept archives of many programs; every (files / matching)-th one is the
 // item's own, named as successive versions would be.
@@ -70,8 +73,9 @@ int main(int argc, char *argv[])
     core::DeleteSettingsKey();
     core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), false);
     core::writeText(core::setting(u"ArchiveOperationFolder"), keep.path() + u'/');
-    core::ItemFile(core::itemFilePath()).write({ { QStringLiteral("Foo"), QStringLiteral("foo*.lzh"),
-        QStringLiteral("/home/user/Tools/Foo/"), QString() } });
+    core::ItemFile(core::itemFilePath())
+        .write({ { QStringLiteral("Foo"), QStringLiteral("foo*.lzh"), QStringLiteral("/home/user/Tools/Foo/"),
+            QString() } });
     ui::frmMain &main = platform::formInstance<ui::frmMain>();
     main.Show();
     main.selectRow(0);
@@ -88,8 +92,9 @@ int main(int argc, char *argv[])
 
         timer.restart();
         QProcess process;
-        process.start(QStringLiteral("find"), { keep.path(), QStringLiteral("-maxdepth"), QStringLiteral("1"),
-                                                  QStringLiteral("-name"), QStringLiteral("foo*.lzh") });
+        process.start(QStringLiteral("find"),
+            { keep.path(), QStringLiteral("-maxdepth"), QStringLiteral("1"), QStringLiteral("-name"),
+                QStringLiteral("foo*.lzh") });
         process.waitForFinished(-1);
         find.push_back(msSince(timer));
     }
@@ -99,6 +104,6 @@ int main(int argc, char *argv[])
     const double m = median(menu), f = median(find);
     const bool pass = entries == matching && m <= 3 * f;
     std::printf("restore submenu, %d files, %lld entries: %.1f ms   find -name: %.1f ms   ratio %.2f  goal <= 3  %s\n",
-                files, static_cast<long long>(entries), m, f, f > 0 ? m / f : 0.0, pass ? "PASS" : "MISS");
+        files, static_cast<long long>(entries), m, f, f > 0 ? m / f : 0.0, pass ? "PASS" : "MISS");
     return pass ? 0 : 1;
 }

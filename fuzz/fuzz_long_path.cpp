@@ -30,8 +30,8 @@ void makeTree()
     check(dir.isValid(), "cannot make a temporary folder");
     g_root = QDir(dir.path()).canonicalPath();
     QDir root(g_root);
-    for (const QString &folder : { QStringLiteral("a/b/c"), QStringLiteral("doc"), QStringLiteral("ソフト/版 1"),
-             QStringLiteral("dot.d/..x") })
+    for (const QString &folder :
+        { QStringLiteral("a/b/c"), QStringLiteral("doc"), QStringLiteral("ソフト/版 1"), QStringLiteral("dot.d/..x") })
         check(root.mkpath(folder), "cannot make the tree");
     for (const QString &file : { QStringLiteral("a/file.lzh"), QStringLiteral("a/b/c/deep.zip"),
              QStringLiteral("ソフト/版 1/解凍.cab"), QStringLiteral(" lead") }) {

@@ -6,9 +6,9 @@ namespace pellora::extract {
 
 // What Melt hands to a library: which one and the command line.
 struct MeltCall {
-    QString library;     // empty when the kind is not supported
+    QString library; // empty when the kind is not supported
     QString commandLine;
-    QString refusal;     // why no command line can be made (for a message)
+    QString refusal; // why no command line can be made (for a message)
 };
 
 // Composes the library call for an archive of a kind: the fixed switches of
@@ -16,7 +16,7 @@ struct MeltCall {
 // is "Missing"), " -p" for a single LZH entry, then the archive, the output
 // folder and the file filter in double quotes.
 MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath, const QString &outputFolder,
-                         const QString &file, const QString &command);
+    const QString &file, const QString &command);
 
 // The result window's text: the target folder line, then the report with
 // CR LF line ends and native separators.

@@ -34,14 +34,17 @@ QString ToLongPath(const QString &path)
     QString result;
     for (const QString &part : parts) {
         result += kPathSeparator + part;
-        struct stat st {};
+        struct stat st { };
         if (::lstat(QFile::encodeName(result).constData(), &st) != 0)
             return {};
     }
     return result.isEmpty() ? QString(kPathSeparator) : result;
 }
 
-QString executableFolder() { return withTrailingSeparator(QCoreApplication::applicationDirPath()); }
+QString executableFolder()
+{
+    return withTrailingSeparator(QCoreApplication::applicationDirPath());
+}
 
 bool isInstalledCopy(const QString &executableFolder)
 {
@@ -66,9 +69,15 @@ QString helpFolder(const QString &executableFolder)
     return beside;
 }
 
-QString helpFolder() { return helpFolder(executableFolder()); }
+QString helpFolder()
+{
+    return helpFolder(executableFolder());
+}
 
-QString temporaryFolder() { return withTrailingSeparator(QDir::tempPath()); }
+QString temporaryFolder()
+{
+    return withTrailingSeparator(QDir::tempPath());
+}
 
 QString withTrailingSeparator(const QString &folder)
 {

@@ -18,8 +18,8 @@ QString SelectFolder(QObject *owner, const QString &current)
         start.chop(1);
     if (start.isEmpty())
         start = QDir::currentPath();
-    const QString chosen = shell().BrowseForFolder(owner, QStringLiteral("フォルダを指定してください。"), start,
-                                                   kReturnOnlyFileSystemFolders);
+    const QString chosen = shell().BrowseForFolder(
+        owner, QStringLiteral("フォルダを指定してください。"), start, kReturnOnlyFileSystemFolders);
     if (chosen.isEmpty())
         return current;
     return withTrailingSeparator(chosen);

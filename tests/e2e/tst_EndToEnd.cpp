@@ -148,50 +148,51 @@ void tst_EndToEnd::helpAndVersionAnswerOnStandardOutput()
     QCOMPARE(runPellora({ argument }, &output, folder), 0);
     QVERIFY2(output.startsWith(printed.toUtf8()) && (output.isEmpty() == printed.isEmpty()), output.constData());
     QCOMPARE(QDir(path(QStringLiteral("Tool"))).exists(), fileOfThatName);
+}
 
-    void tst_EndToEnd::undoLastBringsBackTheFolderBeforeTheRun()
-    {
-        QDir().mkpath(path(QStringLiteral("dl")));
-        test::writeZip(path(QStringLiteral("dl/soft1.zip")), { { "readme.txt", "v1\n" }, { "conf/app.ini", "v1\n" } });
-        test::writeZip(path(QStringLiteral("dl/soft2.zip")),
-            { { "readme.txt", "v2\n" }, { "conf/app.ini", "v2\n" }, { "plugins/new/p.txt", "v2\n" } });
-        core::DeleteSettingsKey();
-        core::writeYesNo(core::setting(u"NoLog"), true);
-        core::writeNumber(core::setting(u"ArchiveOperation"), 0);
-        // Replace whatever the dates, as a user who always wants the archive's files would.
-        core::writeText(core::setting(u"UnzipCommandLine"), QStringLiteral(" -o"));
-        const QString target = path(QStringLiteral("Soft/"));
-        QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
-                     .write({ { QStringLiteral("Soft"), QStringLiteral("soft*.ZIP"), target, QString() } })
-                     .has_value());
+void tst_EndToEnd::undoLastBringsBackTheFolderBeforeTheRun()
+{
+    QDir().mkpath(path(QStringLiteral("dl")));
+    test::writeZip(path(QStringLiteral("dl/soft1.zip")), { { "readme.txt", "v1\n" }, { "conf/app.ini", "v1\n" } });
+    test::writeZip(path(QStringLiteral("dl/soft2.zip")),
+        { { "readme.txt", "v2\n" }, { "conf/app.ini", "v2\n" }, { "plugins/new/p.txt", "v2\n" } });
+    core::DeleteSettingsKey();
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), 0);
+    // Replace whatever the dates, as a user who always wants the archive's files would.
+    core::writeText(core::setting(u"UnzipCommandLine"), QStringLiteral(" -o"));
+    const QString target = path(QStringLiteral("Soft/"));
+    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+                 .write({ { QStringLiteral("Soft"), QStringLiteral("soft*.ZIP"), target, QString() } })
+                 .has_value());
 
-        QCOMPARE(runPellora({ path(QStringLiteral("dl/soft1.zip")) }), 0);
-        test::writeFile(target + QStringLiteral("conf/app.ini"), "edited by the user\n");
-        const QStringList beforeV2 = test::treeState(target);
-        QCOMPARE(runPellora({ path(QStringLiteral("dl/soft2.zip")) }), 0);
-        QVERIFY(test::treeState(target) != beforeV2);
+    QCOMPARE(runPellora({ path(QStringLiteral("dl/soft1.zip")) }), 0);
+    test::writeFile(target + QStringLiteral("conf/app.ini"), "edited by the user\n");
+    const QStringList beforeV2 = test::treeState(target);
+    QCOMPARE(runPellora({ path(QStringLiteral("dl/soft2.zip")) }), 0);
+    QVERIFY(test::treeState(target) != beforeV2);
 
-        QByteArray listed;
-        QCOMPARE(runPellora({ QStringLiteral("--history") }, &listed), 0);
-        const QList<QByteArray> lines = listed.trimmed().split('\n');
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines.at(0).contains("soft2.zip") && lines.at(1).contains("soft1.zip"), listed.constData());
+    QByteArray listed;
+    QCOMPARE(runPellora({ QStringLiteral("--history") }, &listed), 0);
+    const QList<QByteArray> lines = listed.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).contains("soft2.zip") && lines.at(1).contains("soft1.zip"), listed.constData());
 
-        QByteArray undone;
-        QCOMPARE(runPellora({ QStringLiteral("--undo-last") }, &undone), 0);
-        QCOMPARE(test::treeState(target), beforeV2);
-        QVERIFY2(undone.contains("conf/app.ini"), undone.constData());
-        // A portable copy keeps its history beside its item list.
-        QVERIFY(QDir(path(QStringLiteral("app/history"))).exists());
-        // The older run is next; an unknown id undoes nothing. Undoing version 1
-        // leaves the file the user edited since, and says so with exit code 1.
-        QCOMPARE(runPellora({ QStringLiteral("--undo"), QStringLiteral("no-such-run") }), 2);
-        QCOMPARE(runPellora({ QStringLiteral("--undo-last") }, &undone), 1);
-        QVERIFY2(undone.contains("conf/app.ini"), undone.constData());
-        QVERIFY(!QFile::exists(target + QStringLiteral("readme.txt")));
-        QCOMPARE(test::fileHashes(target).value(QStringLiteral("conf/app.ini")),
-            QString::fromLatin1(test::sha256Hex("edited by the user\n")));
-    }
+    QByteArray undone;
+    QCOMPARE(runPellora({ QStringLiteral("--undo-last") }, &undone), 0);
+    QCOMPARE(test::treeState(target), beforeV2);
+    QVERIFY2(undone.contains("conf/app.ini"), undone.constData());
+    // A portable copy keeps its history beside its item list.
+    QVERIFY(QDir(path(QStringLiteral("app/history"))).exists());
+    // The older run is next; an unknown id undoes nothing. Undoing version 1
+    // leaves the file the user edited since, and says so with exit code 1.
+    QCOMPARE(runPellora({ QStringLiteral("--undo"), QStringLiteral("no-such-run") }), 2);
+    QCOMPARE(runPellora({ QStringLiteral("--undo-last") }, &undone), 1);
+    QVERIFY2(undone.contains("conf/app.ini"), undone.constData());
+    QVERIFY(!QFile::exists(target + QStringLiteral("readme.txt")));
+    QCOMPARE(test::fileHashes(target).value(QStringLiteral("conf/app.ini")),
+        QString::fromLatin1(test::sha256Hex("edited by the user\n")));
+}
 
-    QTEST_GUILESS_MAIN(tst_EndToEnd)
+QTEST_GUILESS_MAIN(tst_EndToEnd)
 #include "tst_EndToEnd.moc"

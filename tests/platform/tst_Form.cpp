@@ -25,7 +25,7 @@ protected:
     void Form_Unload(bool &) override { events.append(QStringLiteral("unload")); }
 };
 
-class dlgProbe final : public Form<QDialog> {};
+class dlgProbe final : public Form<QDialog> { };
 
 } // namespace
 
@@ -52,7 +52,7 @@ void tst_Form::firstAccessLoadsWithoutShowing()
     QVERIFY(formIsLoaded<frmProbe>());
     QVERIFY(!probe.isVisible());
     QCOMPARE(&formInstance<frmProbe>(), &probe); // the same window on every access
-    QCOMPARE(frmProbe::events, QStringList{QStringLiteral("load")});
+    QCOMPARE(frmProbe::events, QStringList{ QStringLiteral("load") });
     QCOMPARE(Forms::loadedCount(), before + 1);
     QVERIFY(probe.Unload());
     QCOMPARE(Forms::loadedCount(), before);
@@ -73,8 +73,8 @@ void tst_Form::unloadAsksFirstAndMayBeRefused()
     QVERIFY(probe.Unload());
     QVERIFY(!probe.isVisible());
     QCOMPARE(frmProbe::events,
-             (QStringList{QStringLiteral("load"), QStringLiteral("queryunload"), QStringLiteral("queryunload"),
-                          QStringLiteral("unload")}));
+        (QStringList{ QStringLiteral("load"), QStringLiteral("queryunload"), QStringLiteral("queryunload"),
+            QStringLiteral("unload") }));
 }
 
 void tst_Form::closeBoxAndEscapeUnload()

@@ -94,8 +94,7 @@ void tst_Paths::longPathNamesOnlyWhatExists_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("a relative name is made absolute") << u"c/deep.zip"_s << u"<root>/a/b/c/deep.zip"_s;
     QTest::newRow("blanks around the text are trimmed") << u"  ../file.lzh \t"_s << u"<root>/a/file.lzh"_s;
-    QTest::newRow("dots are resolved and empty components dropped")
-        << u"..//../a/./b/c/"_s << u"<root>/a/b/c"_s;
+    QTest::newRow("dots are resolved and empty components dropped") << u"..//../a/./b/c/"_s << u"<root>/a/b/c"_s;
     QTest::newRow("a link is a name that exists and is not followed") << u"../up"_s << u"<root>/a/up"_s;
     QTest::newRow("a missing component gives nothing") << u"../missing/file.lzh"_s << QString();
     QTest::newRow("an empty text gives nothing") << u" "_s << QString();

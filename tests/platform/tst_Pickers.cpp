@@ -21,10 +21,22 @@ void tst_Pickers::selectFolderOpensAtTheFieldAndKeepsItOnCancel_data()
     QTest::addColumn<QString>("opensAt");
     QTest::addColumn<QString>("result");
 
-    QTest::newRow("opens at the folder without its separator") << "/opt/Tools/" << "/opt/Other" << "/opt/Tools" << "/opt/Other/";
-    QTest::newRow("cancel keeps the text, separator included") << "/opt/Tools/" << "" << "/opt/Tools" << "/opt/Tools/";
-    QTest::newRow("an empty field opens at the current folder") << "" << "/srv" << "%1" << "/srv/";
-    QTest::newRow("the root keeps its single separator") << "/" << "/" << "/" << "/";
+    QTest::newRow("opens at the folder without its separator") << "/opt/Tools/"
+                                                               << "/opt/Other"
+                                                               << "/opt/Tools"
+                                                               << "/opt/Other/";
+    QTest::newRow("cancel keeps the text, separator included") << "/opt/Tools/"
+                                                               << ""
+                                                               << "/opt/Tools"
+                                                               << "/opt/Tools/";
+    QTest::newRow("an empty field opens at the current folder") << ""
+                                                                << "/srv"
+                                                                << "%1"
+                                                                << "/srv/";
+    QTest::newRow("the root keeps its single separator") << "/"
+                                                         << "/"
+                                                         << "/"
+                                                         << "/";
 }
 
 void tst_Pickers::selectFolderOpensAtTheFieldAndKeepsItOnCancel()
@@ -36,7 +48,7 @@ void tst_Pickers::selectFolderOpensAtTheFieldAndKeepsItOnCancel()
     shell.pickedFolder = picked;
     QTEST(platform::SelectFolder(nullptr, current), "result");
     const QString start = opensAt.contains(u"%1") ? opensAt.arg(QDir::currentPath()) : opensAt;
-    QCOMPARE(shell.calls, QStringList{QStringLiteral("browse|フォルダを指定してください。|%1|1").arg(start)});
+    QCOMPARE(shell.calls, QStringList{ QStringLiteral("browse|フォルダを指定してください。|%1|1").arg(start) });
 }
 
 void tst_Pickers::selectExecutableTakesTheFileAsChosen()

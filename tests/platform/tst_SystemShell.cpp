@@ -32,7 +32,7 @@ public:
 
     int messageBox(const QString &text, int style, const QString &title) override
     {
-        asked.append({text, style, title});
+        asked.append({ text, style, title });
         return answers.isEmpty() ? defaultAnswer(style) : answers.takeFirst();
     }
 };
@@ -62,7 +62,7 @@ public:
     {
         ::getrlimit(RLIMIT_FSIZE, &m_old);
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, m_old.rlim_max};
+        const rlimit limit{ bytes, m_old.rlim_max };
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
@@ -166,7 +166,7 @@ void tst_SystemShell::transfersAFile()
         test::writeFile(target, kOld);
 
     ScriptedShell shell;
-    shell.answers = {answer};
+    shell.answers = { answer };
     QCOMPARE(move ? shell.moveFile(source, target) : shell.copyFile(source, target), done);
 
     QCOMPARE(shell.asked.size(), exists ? 1 : 0);
@@ -180,7 +180,7 @@ void tst_SystemShell::transfersAFile()
     if (done)
         QVERIFY(QFile::permissions(target) & QFile::ExeOwner);
     // Nothing half-written is left beside the destination.
-    QCOMPARE(namesIn(QFileInfo(target).path()), QStringList{QFileInfo(target).fileName()});
+    QCOMPARE(namesIn(QFileInfo(target).path()), QStringList{ QFileInfo(target).fileName() });
 }
 
 void tst_SystemShell::aFailedWriteNeverDestroysTheDestination_data()
@@ -203,13 +203,13 @@ void tst_SystemShell::aFailedWriteNeverDestroysTheDestination()
     test::writeFile(source, QByteArray(1 << 20, 'x'));
     test::writeFile(target, kOld);
     ScriptedShell shell;
-    shell.answers = {vbYes};
+    shell.answers = { vbYes };
     {
         const FileSizeLimit limit(64 * 1024);
         QVERIFY(!(move ? shell.moveFile(source, target) : shell.copyFile(source, target)));
     }
     QCOMPARE(contents(target), kOld);
-    QCOMPARE(namesIn(QFileInfo(target).path()), QStringList{QStringLiteral("foo.lzh")});
+    QCOMPARE(namesIn(QFileInfo(target).path()), QStringList{ QStringLiteral("foo.lzh") });
     QCOMPARE(QFileInfo(source).size(), 1 << 20);
     QCOMPARE(shell.asked.size(), 2);
     QVERIFY(shell.asked[1].style & vbCritical);
@@ -243,9 +243,9 @@ void tst_SystemShell::refusesWithAMessage()
         test::writeFile(temp.filePath(blocker), kOld);
     const QStringList before = namesIn(temp.filePath(QStringLiteral("out")));
 
-    for (const bool move : {false, true}) {
+    for (const bool move : { false, true }) {
         ScriptedShell shell;
-        shell.answers = {vbYes, vbYes};
+        shell.answers = { vbYes, vbYes };
         const QString from = temp.filePath(source), to = temp.filePath(destination);
         QVERIFY(!(move ? shell.moveFile(from, to) : shell.copyFile(from, to)));
         QVERIFY(!shell.asked.isEmpty());
@@ -272,13 +272,13 @@ void tst_SystemShell::movesAcrossFileSystems()
     test::writeFile(target, kOld);
 
     ScriptedShell shell;
-    shell.answers = {vbYes};
+    shell.answers = { vbYes };
     QVERIFY(shell.moveFile(source, target));
     QCOMPARE(shell.asked.size(), 1); // only the question, no error
     QCOMPARE(contents(target), kNew);
     QVERIFY(QFile::permissions(target) & QFile::ExeOwner);
     QVERIFY(!QFileInfo::exists(source));
-    QCOMPARE(namesIn(local.filePath(QStringLiteral("out"))), QStringList{QStringLiteral("foo.lzh")});
+    QCOMPARE(namesIn(local.filePath(QStringLiteral("out"))), QStringList{ QStringLiteral("foo.lzh") });
 }
 
 void tst_SystemShell::movesToTheTrashOrSaysWhyNot()
@@ -308,7 +308,7 @@ void tst_SystemShell::startsCommandLines_data()
     QTest::addColumn<QString>("commandLine"); // %1 = a program that records its arguments
     QTest::addColumn<bool>("started");
     QTest::addColumn<QByteArray>("arguments"); // as recorded, each followed by '|'
-    QTest::addColumn<QString>("reason");       // a text the reason must contain
+    QTest::addColumn<QString>("reason"); // a text the reason must contain
 
     QTest::newRow("quoted arguments with blanks stay one argument each")
         << QStringLiteral("\"%1\" \"C:/My Tool/読んでね.txt\" /root,") << true
@@ -346,7 +346,7 @@ void tst_SystemShell::opensDocumentsThroughTheirAssociation_data()
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<bool>("haveXdgMime");
     QTest::addColumn<QByteArray>("defaultApp"); // what xdg-mime prints
-    QTest::addColumn<int>("result");            // 0 for any success value
+    QTest::addColumn<int>("result"); // 0 for any success value
 
     const QByteArray app = "org.example.Viewer.desktop\n";
     QTest::newRow("an associated file is handed to xdg-open as one argument") << true << true << app << 0;
@@ -370,8 +370,8 @@ void tst_SystemShell::opensDocumentsThroughTheirAssociation()
     if (fileExists)
         test::writeFile(file, "hello\n");
     if (haveXdgMime)
-        writeScript(bin + QStringLiteral("/xdg-mime"),
-                    "printf '%s|' \"$@\" > \"$0.args\"\nprintf '" + defaultApp + "'\n");
+        writeScript(
+            bin + QStringLiteral("/xdg-mime"), "printf '%s|' \"$@\" > \"$0.args\"\nprintf '" + defaultApp + "'\n");
     writeScript(bin + QStringLiteral("/xdg-open"), "printf '%s|%s|' \"$(pwd -P)\" \"$@\" > \"$0.args\"\n");
     const EnvironmentGuard path("PATH", bin);
 

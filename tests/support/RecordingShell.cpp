@@ -30,7 +30,7 @@ bool RecordingShell::startCommandLine(const QString &commandLine, QString *error
 
 bool RecordingShell::startProgram(const QString &program, const QStringList &arguments, QString *error)
 {
-    calls.append(QStringLiteral("program|") + (QStringList{program} + arguments).join(u'|'));
+    calls.append(QStringLiteral("program|") + (QStringList{ program } + arguments).join(u'|'));
     if (!startSucceeds && error)
         *error = QStringLiteral("cannot start");
     return startSucceeds;
@@ -42,7 +42,10 @@ int RecordingShell::openDocument(const QString &file, const QString &workingFold
     return openResult;
 }
 
-void RecordingShell::showTextViewer(const QString &file) { calls.append(QStringLiteral("viewer|") + file); }
+void RecordingShell::showTextViewer(const QString &file)
+{
+    calls.append(QStringLiteral("viewer|") + file);
+}
 
 bool RecordingShell::copyFile(const QString &source, const QString &destination)
 {

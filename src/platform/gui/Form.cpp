@@ -30,7 +30,10 @@ void endIfNoneLoaded()
 
 } // namespace
 
-int Forms::loadedCount() { return int(registry().loaded.size()); }
+int Forms::loadedCount()
+{
+    return int(registry().loaded.size());
+}
 
 void Forms::endWhenNoneLoaded()
 {
@@ -38,7 +41,10 @@ void Forms::endWhenNoneLoaded()
     endIfNoneLoaded();
 }
 
-void Forms::loaded(QWidget *form) { registry().loaded.insert(form); }
+void Forms::loaded(QWidget *form)
+{
+    registry().loaded.insert(form);
+}
 
 void Forms::unloaded(QWidget *form)
 {

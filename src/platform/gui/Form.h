@@ -32,8 +32,7 @@ inline constexpr bool vbModeless = false;
 // Form_Load runs, whether or not it is ever shown), shown modal or modeless,
 // and unloaded explicitly: Form_QueryUnload may refuse, then Form_Unload,
 // then the window is gone. Base is QDialog or QMainWindow.
-template <class Base>
-class Form : public Base {
+template <class Base> class Form : public Base {
 public:
     using Base::Base;
     ~Form() override
@@ -108,9 +107,9 @@ public:
     }
 
 protected:
-    virtual void Form_Load() {}
-    virtual void Form_QueryUnload(bool & /*cancel*/) {}
-    virtual void Form_Unload(bool & /*cancel*/) {}
+    virtual void Form_Load() { }
+    virtual void Form_QueryUnload(bool & /*cancel*/) { }
+    virtual void Form_Unload(bool & /*cancel*/) { }
 
     void closeEvent(QCloseEvent *event) override
     {
@@ -139,15 +138,13 @@ private:
 
 // The global name of a window, as the program refers to it: the first access
 // creates and loads it; after it was unloaded the next access makes a new one.
-template <class F>
-QPointer<F> &formSlot()
+template <class F> QPointer<F> &formSlot()
 {
     static QPointer<F> instance;
     return instance;
 }
 
-template <class F>
-F &formInstance()
+template <class F> F &formInstance()
 {
     QPointer<F> &instance = formSlot<F>();
     if (!instance || !instance->isLoaded()) {
@@ -159,8 +156,7 @@ F &formInstance()
 }
 
 // Whether the global window is loaded now, without loading it.
-template <class F>
-bool formIsLoaded()
+template <class F> bool formIsLoaded()
 {
     const QPointer<F> &instance = formSlot<F>();
     return instance && instance->isLoaded();

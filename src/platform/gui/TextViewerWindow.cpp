@@ -50,7 +50,7 @@ QString decode(const QByteArray &bytes, bool cut)
 Loaded load(const QString &path)
 {
     const auto cannotRead = [&](const QString &why) {
-        return Loaded{{}, QStringLiteral("%1 を読み込めません。\n%2").arg(QDir::toNativeSeparators(path), why)};
+        return Loaded{ {}, QStringLiteral("%1 を読み込めません。\n%2").arg(QDir::toNativeSeparators(path), why) };
     };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -61,7 +61,7 @@ Loaded load(const QString &path)
     const bool cut = bytes.size() > TextViewerWindow::kMaxBytes;
     if (cut)
         bytes.truncate(TextViewerWindow::kMaxBytes);
-    Loaded loaded{decode(bytes, cut), {}};
+    Loaded loaded{ decode(bytes, cut), {} };
     if (cut)
         loaded.notice = QStringLiteral("ファイルが大きいため、先頭の %1 MB だけを表示しています。")
                             .arg(TextViewerWindow::kMaxBytes / (1024 * 1024));

@@ -14,9 +14,15 @@ inline double logicalDpi()
     return screen ? screen->logicalDotsPerInchY() : 96.0;
 }
 
-inline int twips(double value) { return int(std::lround(value * logicalDpi() / 1440.0)); }
+inline int twips(double value)
+{
+    return int(std::lround(value * logicalDpi() / 1440.0));
+}
 
-inline double toTwips(int pixels) { return pixels * 1440.0 / logicalDpi(); }
+inline double toTwips(int pixels)
+{
+    return pixels * 1440.0 / logicalDpi();
+}
 
 // Places a control by its design rectangle in twips; a height of 0 keeps the
 // control's own height, so texts in the Japanese font are never clipped.

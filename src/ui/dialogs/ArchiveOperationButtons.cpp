@@ -19,8 +19,8 @@ std::array<QRadioButton *, 4> makeArchiveOperationButtons(QGroupBox *frame)
     };
 }
 
-void arrangeArchiveOperationButtons(const std::array<QRadioButton *, 4> &buttons, QButtonGroup *group, int left,
-                                    int width)
+void arrangeArchiveOperationButtons(
+    const std::array<QRadioButton *, 4> &buttons, QButtonGroup *group, int left, int width)
 {
     for (int index = 0; index < int(buttons.size()); ++index) {
         QRadioButton *option = buttons[index];

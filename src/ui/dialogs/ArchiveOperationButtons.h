@@ -16,8 +16,8 @@ std::array<QRadioButton *, 4> makeArchiveOperationButtons(QGroupBox *frame);
 // Stacks the buttons in their frame from the design column left (twips) and
 // puts them in group with their index as id, so exactly one is on and the
 // arrow keys move between them.
-void arrangeArchiveOperationButtons(const std::array<QRadioButton *, 4> &buttons, QButtonGroup *group, int left,
-                                    int width);
+void arrangeArchiveOperationButtons(
+    const std::array<QRadioButton *, 4> &buttons, QButtonGroup *group, int left, int width);
 
 // The stored choice. A number no button stands for (a hand-edited file) is
 // the first, doing nothing, so one button is always on and "OK" stores a

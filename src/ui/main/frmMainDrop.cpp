@@ -75,7 +75,8 @@ bool frmMain::lvwMain_OLEDrag(QEvent *event)
         const QString path = drop->mimeData()->urls().constFirst().toLocalFile();
         // The editor is modal: opening it inside the drop would keep the
         // dragging program waiting for the end of the drop until it closes.
-        QMetaObject::invokeMethod(this, [this, path] { dropFile(path); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, path] { dropFile(path); }, Qt::QueuedConnection);
         return true;
     }
     default:

@@ -22,7 +22,8 @@ OptionFilePage::OptionFilePage(QWidget *parent)
     , fraArchiveOperationFolder(new QGroupBox(QStringLiteral("圧縮ファイルの移動/コピー先フォルダ"), this))
     , txtArchiveOperationFolder(new QLineEdit(fraArchiveOperationFolder))
     , cmdArchiveOperationFolder(new QPushButton(QStringLiteral("参照..."), fraArchiveOperationFolder))
-    , chkArchiveOperationFolder(new QCheckBox(QStringLiteral("解凍先フォルダに移動/コピーする(&E)"), fraArchiveOperationFolder))
+    , chkArchiveOperationFolder(
+          new QCheckBox(QStringLiteral("解凍先フォルダに移動/コピーする(&E)"), fraArchiveOperationFolder))
     , m_operations(new QButtonGroup(this))
 {
     setObjectName(QStringLiteral("fraOption2"));
@@ -45,7 +46,10 @@ OptionFilePage::OptionFilePage(QWidget *parent)
     });
 }
 
-int OptionFilePage::selectedOperation() const { return m_operations->checkedId(); }
+int OptionFilePage::selectedOperation() const
+{
+    return m_operations->checkedId();
+}
 
 void OptionFilePage::applyArchiveFolderRules()
 {

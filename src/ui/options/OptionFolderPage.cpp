@@ -20,8 +20,10 @@ OptionFolderPage::OptionFolderPage(QWidget *parent)
     , fraDefaultMeltFolder(new QGroupBox(QStringLiteral("マッチしなかったときの解凍先のデフォルトフォルダ"), this))
     , txtDefaultMeltFolder(new QLineEdit(fraDefaultMeltFolder))
     , cmdDefaultMeltFolder(new QPushButton(QStringLiteral("参照..."), fraDefaultMeltFolder))
-    , chkDefaultArchiveFolder(new QCheckBox(QStringLiteral("圧縮ファイルが存在するフォルダをデフォルトにする(&A)"), fraDefaultMeltFolder))
-    , chkAddArchiveName(new QCheckBox(QStringLiteral("末尾の数字を除いた圧縮ファイル名を付加する(&F)"), fraDefaultMeltFolder))
+    , chkDefaultArchiveFolder(
+          new QCheckBox(QStringLiteral("圧縮ファイルが存在するフォルダをデフォルトにする(&A)"), fraDefaultMeltFolder))
+    , chkAddArchiveName(
+          new QCheckBox(QStringLiteral("末尾の数字を除いた圧縮ファイル名を付加する(&F)"), fraDefaultMeltFolder))
 {
     setObjectName(QStringLiteral("fraOption3"));
     fraDefaultItemFolder->setObjectName(QStringLiteral("fraDefaultItemFolder"));
@@ -41,12 +43,10 @@ OptionFolderPage::OptionFolderPage(QWidget *parent)
     place(chkAddArchiveName, 180, 1020, 4995);
 
     connect(chkDefaultArchiveFolder, &QCheckBox::clicked, this, [this] { applyDefaultFolderRule(); });
-    connect(cmdDefaultItemFolder, &QPushButton::clicked, this, [this] {
-        txtDefaultItemFolder->setText(platform::SelectFolder(window(), txtDefaultItemFolder->text()));
-    });
-    connect(cmdDefaultMeltFolder, &QPushButton::clicked, this, [this] {
-        txtDefaultMeltFolder->setText(platform::SelectFolder(window(), txtDefaultMeltFolder->text()));
-    });
+    connect(cmdDefaultItemFolder, &QPushButton::clicked, this,
+        [this] { txtDefaultItemFolder->setText(platform::SelectFolder(window(), txtDefaultItemFolder->text())); });
+    connect(cmdDefaultMeltFolder, &QPushButton::clicked, this,
+        [this] { txtDefaultMeltFolder->setText(platform::SelectFolder(window(), txtDefaultMeltFolder->text())); });
 }
 
 void OptionFolderPage::applyDefaultFolderRule()

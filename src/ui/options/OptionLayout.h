@@ -18,8 +18,8 @@ inline void enableTextBox(QLineEdit *box, bool enabled)
 {
     box->setEnabled(enabled);
     const QPalette system = QApplication::palette();
-    const QColor background = enabled ? system.color(QPalette::Active, QPalette::Base)
-                                      : system.color(QPalette::Active, QPalette::Button);
+    const QColor background
+        = enabled ? system.color(QPalette::Active, QPalette::Base) : system.color(QPalette::Active, QPalette::Button);
     QPalette palette = box->palette();
     for (const QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
         palette.setColor(group, QPalette::Base, background);

@@ -46,6 +46,9 @@ OptionOtherPage::OptionOtherPage(QWidget *parent)
     });
 }
 
-QString OptionOtherPage::executableFilter() { return QStringLiteral("実行ファイル|*"); }
+QString OptionOtherPage::executableFilter()
+{
+    return QStringLiteral("実行ファイル|*");
+}
 
 } // namespace pellora::ui

@@ -76,8 +76,8 @@ frmOption::frmOption(QWidget *parent)
 
     tabOption->setObjectName(QStringLiteral("tabOption"));
     tabOption->setDrawBase(false);
-    for (const QString &caption : { QStringLiteral("画面"), QStringLiteral("解凍"),
-             QStringLiteral("ファイル"), QStringLiteral("フォルダ"), QStringLiteral("その他") })
+    for (const QString &caption : { QStringLiteral("画面"), QStringLiteral("解凍"), QStringLiteral("ファイル"),
+             QStringLiteral("フォルダ"), QStringLiteral("その他") })
         tabOption->addTab(caption);
     // The strip is the tab row above a pane; the pages lie on the pane.
     const int stripHeight = tabOption->sizeHint().height();
@@ -228,7 +228,7 @@ void frmOption::cmdOK_Click()
     // 1. The list look takes effect at once.
     if (QTableWidget *list = mainList()) {
         list->setSelectionBehavior(display->chkListFullRowSelect->isChecked() ? QAbstractItemView::SelectRows
-                                                                               : QAbstractItemView::SelectItems);
+                                                                              : QAbstractItemView::SelectItems);
         list->setShowGrid(display->chkListGridLines->isChecked());
     }
     // 2.
@@ -266,7 +266,10 @@ void frmOption::cmdOK_Click()
     Unload();
 }
 
-void frmOption::cmdCancel_Click() { Unload(); }
+void frmOption::cmdCancel_Click()
+{
+    Unload();
+}
 
 void frmOption::showEvent(QShowEvent *event)
 {
