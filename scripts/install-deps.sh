@@ -17,6 +17,7 @@ pkgs=(
   shared-mime-info file              # what xdg-mime asks for a file's type: file(1), or the MIME database
   libglib2.0-bin                     # gio: xdg-mime's way to the MIME database under GNOME; the install test asks it for "Open with"
   xvfb xauth xdotool                 # tests/e2e/no_match_e2e.sh types into the real windows on an X server of its own
+  clang-format-14                    # the tests check that every C++ file keeps the checked-in formatting
   python3                            # scripts/check_layers.py, run by the tests, reads every include against the layering
   dbus-daemon                        # tests/e2e/tst_Unattended: a private session bus with a fake notification service
   desktop-file-utils appstream       # update-desktop-database, run by cmake --install for "Open with"; tests/install validates
