@@ -91,6 +91,10 @@ inline constexpr Setting kSettings[] = {
     // Undo history: runs kept per item, and megabytes of replaced files kept in all.
     { u"HistoryRuns", SettingKind::Number, 5 },
     { u"HistoryMegabytes", SettingKind::Number, 2048 },
+    // The download watch started at login, and the folder it watches (empty:
+    // the user's download folder).
+    { u"WatchAtLogin", SettingKind::YesNo, 0 },
+    { u"WatchFolder", SettingKind::Text },
 };
 
 // The match chooser shows the related file narrower than the main window does.

@@ -106,8 +106,10 @@ void tst_modRegistry::defaultsWhenNothingIsStored_data()
     row("AddFolderName", false);
     row("HistoryRuns", 5);
     row("HistoryMegabytes", 2048);
+    row("WatchAtLogin", false);
+    row("WatchFolder", QString());
     // A setting missing from these rows or from the table fails here.
-    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(30));
+    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(32));
 }
 
 void tst_modRegistry::defaultsWhenNothingIsStored()

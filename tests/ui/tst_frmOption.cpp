@@ -1,6 +1,7 @@
 #include "core/ItemFile.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/Autostart.h"
 #include "platform/gui/Form.h"
 #include "support/Forms.h"
 #include "support/RecordingShell.h"
@@ -9,20 +10,24 @@
 #include "ui/options/OptionDisplayPage.h"
 #include "ui/options/OptionFilePage.h"
 #include "ui/options/OptionFolderPage.h"
+#include "ui/options/OptionHistoryPage.h"
 #include "ui/options/OptionMeltPage.h"
 #include "ui/options/OptionOtherPage.h"
 #include "ui/options/frmOption.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -121,6 +126,11 @@ private Q_SLOTS:
     void leavingWritesNothing_data();
     void leavingWritesNothing();
     void optionsCommandOpensTheDialogAndOkAppliesToTheMainList();
+    void historyLimitsLoadWithinBoundsAndSaveOnOk_data();
+    void historyLimitsLoadWithinBoundsAndSaveOnOk();
+    void watchAtLoginWritesAndRemovesTheAutostartEntry();
+    void watchAtLoginThatCannotBeSetIsToldAndNotStored_data();
+    void watchAtLoginThatCannotBeSetIsToldAndNotStored();
 
 private:
     frmOption &openOptions();
@@ -148,6 +158,10 @@ void tst_frmOption::init()
     QFile::remove(core::itemFilePath());
     m_shell = std::make_unique<test::RecordingShell>();
     core::gblnNoRemoveBox = false;
+    // The at-login entry lives under the isolated configuration folder.
+    const QString autostart = m_config.filePath(QStringLiteral("autostart"));
+    QFile::remove(autostart);
+    QDir(autostart).removeRecursively();
 }
 
 void tst_frmOption::cleanup()
@@ -197,13 +211,17 @@ void tst_frmOption::layoutAndCaptions()
 {
     frmOption &form = openOptions();
     QCOMPARE(form.windowTitle(), QStringLiteral("オプション"));
-    QCOMPARE(form.tabOption->count(), 5);
+    // The history's tab comes after the five that were always there.
+    QCOMPARE(form.tabOption->count(), 6);
     const QStringList tabs = { QStringLiteral("画面"), QStringLiteral("解凍"), QStringLiteral("ファイル"),
-        QStringLiteral("フォルダ"), QStringLiteral("その他") };
-    for (int i = 0; i < 5; ++i)
+        QStringLiteral("フォルダ"), QStringLiteral("その他"), QStringLiteral("履歴") };
+    for (int i = 0; i < 6; ++i)
         QCOMPARE(form.tabOption->tabText(i), tabs.at(i));
     QCOMPARE(form.tabOption->currentIndex(), 0);
-    QCOMPARE(visiblePages(form), QStringLiteral("10000"));
+    QCOMPARE(visiblePages(form), QStringLiteral("100000"));
+    // Every tab's caption is shown whole.
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(form.tabOption->tabRect(i).right() < form.tabOption->width());
     QVERIFY(form.cmdOK->isDefault());
     QCOMPARE(form.cmdOK->text(), QStringLiteral("OK"));
     QCOMPARE(form.cmdCancel->text(), QStringLiteral("キャンセル"));
@@ -240,6 +258,10 @@ void tst_frmOption::layoutAndCaptions()
         { QStringLiteral("fraDefaultFiler"), QStringLiteral("エクスプローラの代わりに別のファイラを使う") },
         { QStringLiteral("cmdDefaultFiler"), QStringLiteral("参照...") },
         { QStringLiteral("chkAddFolderName"), QStringLiteral("アイテム追加時にフォルダ名をソフト名にする(&N)") },
+        { QStringLiteral("fraWatchAtLogin"), QStringLiteral("ログイン時の監視") },
+        { QStringLiteral("chkWatchAtLogin"), QStringLiteral("ログイン時にフォルダの監視を始める(&W)") },
+        { QStringLiteral("cmdWatchFolder"), QStringLiteral("参照...") },
+        { QStringLiteral("fraHistory"), QStringLiteral("元に戻すための履歴") },
     };
     for (auto it = captions.cbegin(); it != captions.cend(); ++it) {
         QWidget *control = form.findChild<QWidget *>(it.key());
@@ -256,6 +278,19 @@ void tst_frmOption::layoutAndCaptions()
     for (QWidget *page : form.fraOption)
         QCOMPARE(page->geometry(), form.fraOption[0]->geometry());
     QCOMPARE(form.findChild<QWidget *>(QStringLiteral("chkAddFolderName"))->parentWidget(), form.fraOption[4]);
+    QCOMPARE(form.other->txtWatchFolder->parentWidget()->parentWidget(), form.fraOption[4]);
+    QCOMPARE(form.history->spnHistoryRuns->parentWidget()->parentWidget(), form.fraOption[5]);
+    // The spin boxes are reached by their labels' keys.
+    QCOMPARE(form.history->lblHistoryRuns->buddy(), form.history->spnHistoryRuns);
+    QCOMPARE(form.history->lblHistoryMegabytes->buddy(), form.history->spnHistoryMegabytes);
+    // Nothing on the new page runs off it or over the frame's edge.
+    QVERIFY(form.history->lblHistory->heightForWidth(form.history->lblHistory->width())
+        <= form.history->lblHistory->height());
+    for (QWidget *control : form.history->fraHistory->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(form.history->fraHistory->rect().contains(control->geometry()), qPrintable(control->objectName()));
+    for (QWidget *frame :
+        { static_cast<QWidget *>(form.history->fraHistory), static_cast<QWidget *>(form.other->fraWatchAtLogin) })
+        QVERIFY2(frame->parentWidget()->rect().contains(frame->geometry()), qPrintable(frame->objectName()));
     QCOMPARE(form.findChild<QWidget *>(QStringLiteral("chkIgnoreDamagedHeader"))->parentWidget()->parentWidget(),
         form.fraOption[1]);
 }
@@ -426,31 +461,35 @@ void tst_frmOption::ctrlTabWrapsAroundTheTabs()
     form.activateWindow();
     form.other->txtDefaultFiler->setFocus();
     settle();
-    QCOMPARE(visiblePages(form), QStringLiteral("00001"));
+    QCOMPARE(visiblePages(form), QStringLiteral("000010"));
     QTest::keyClick(form.other->txtDefaultFiler, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(form.tabOption->currentIndex(), 5);
+    QCOMPARE(visiblePages(form), QStringLiteral("000001"));
+    // A spin box takes keys itself too; the last tab wraps to the first.
+    QTest::keyClick(form.history->spnHistoryRuns, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(form.tabOption->currentIndex(), 0);
-    QCOMPARE(visiblePages(form), QStringLiteral("10000"));
+    QCOMPARE(visiblePages(form), QStringLiteral("100000"));
     QTest::keyClick(form.display->chkNoLog, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(form.tabOption->currentIndex(), 1);
-    QCOMPARE(visiblePages(form), QStringLiteral("01000"));
+    QCOMPARE(visiblePages(form), QStringLiteral("010000"));
     QTest::keyClick(&form, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(form.tabOption->currentIndex(), 0);
     // A real keyboard sends Shift+Tab as Backtab.
     QTest::keyClick(form.display->chkNoLog, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(form.tabOption->currentIndex(), 4);
-    QCOMPARE(visiblePages(form), QStringLiteral("00001"));
+    QCOMPARE(form.tabOption->currentIndex(), 5);
+    QCOMPARE(visiblePages(form), QStringLiteral("000001"));
     // Tab alone moves the focus, not the tab.
-    QTest::keyClick(form.other->txtDefaultFiler, Qt::Key_Tab);
-    QCOMPARE(form.tabOption->currentIndex(), 4);
+    QTest::keyClick(form.history->spnHistoryRuns, Qt::Key_Tab);
+    QCOMPARE(form.tabOption->currentIndex(), 5);
 }
 
 void tst_frmOption::clickingATabShowsItsPage()
 {
     frmOption &form = openOptions();
-    for (int tab : { 3, 1, 4, 0, 2 }) {
+    for (int tab : { 3, 1, 5, 4, 0, 2 }) {
         QTest::mouseClick(form.tabOption, Qt::LeftButton, {}, form.tabOption->tabRect(tab).center());
         QCOMPARE(form.tabOption->currentIndex(), tab);
-        QString expected(5, u'0');
+        QString expected(6, u'0');
         expected[tab] = u'1';
         QCOMPARE(visiblePages(form), expected);
     }
@@ -558,7 +597,8 @@ void tst_frmOption::okCompletesFoldersAndWritesEverySetting()
     for (const char *name : { "ListFullRowSelect", "ListGridLines", "NoLog", "NoRemoveBox", "RunExplorer",
              "UnlhaCommandLine", "UnzipCommandLine", "CabCommandLine", "ArchiveOperation", "ArchiveOperationFolder",
              "ArchiveOperationTargetFolder", "DefaultItemFolder", "DefaultMeltFolder", "DefaultArchiveFolder",
-             "AddArchiveName", "DefaultFileViewer", "DefaultFiler", "AddFolderName" })
+             "AddArchiveName", "DefaultFileViewer", "DefaultFiler", "AddFolderName", "WatchAtLogin", "WatchFolder",
+             "HistoryRuns", "HistoryMegabytes" })
         QVERIFY2(written.contains(QLatin1String(name)), name);
 }
 
@@ -622,6 +662,9 @@ void tst_frmOption::leavingWritesNothing()
     form.file->optArchiveOperation[3]->setChecked(true);
     for (QLineEdit *box : form.findChildren<QLineEdit *>())
         box->setText(QStringLiteral("/changed"));
+    for (QSpinBox *box : form.findChildren<QSpinBox *>())
+        box->stepUp();
+    QVERIFY(form.other->chkWatchAtLogin->isChecked());
     if (how == u"cancel")
         QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
     else if (how == u"escape")
@@ -633,6 +676,7 @@ void tst_frmOption::leavingWritesNothing()
     QCOMPARE(main.lvwMain->selectionBehavior(), behaviour);
     QCOMPARE(main.lvwMain->showGrid(), grid);
     QVERIFY(!core::gblnNoRemoveBox);
+    QVERIFY(!QFileInfo::exists(platform::watchAutostartPath()));
 }
 
 void tst_frmOption::optionsCommandOpensTheDialogAndOkAppliesToTheMainList()
@@ -672,6 +716,161 @@ void tst_frmOption::optionsCommandOpensTheDialogAndOkAppliesToTheMainList()
             QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
         }));
     QCOMPARE(main.lvwMain->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+void tst_frmOption::historyLimitsLoadWithinBoundsAndSaveOnOk_data()
+{
+    QTest::addColumn<QVariant>("storedRuns"); // nothing stored when invalid
+    QTest::addColumn<QVariant>("storedMegabytes");
+    QTest::addColumn<int>("shownRuns");
+    QTest::addColumn<int>("shownMegabytes");
+
+    QTest::newRow("nothing stored shows the defaults") << QVariant() << QVariant() << 5 << 2048;
+    QTest::newRow("stored limits show as stored") << QVariant(12) << QVariant(300) << 12 << 300;
+    QTest::newRow("no runs and a negative size show the least the history keeps")
+        << QVariant(0) << QVariant(-5) << 1 << 0;
+    QTest::newRow("huge limits show as the largest the boxes take")
+        << QVariant(2000000000) << QVariant(2000000000) << 9999 << 1024 * 1024;
+    QTest::newRow("text where numbers belong reads as the defaults")
+        << QVariant(QStringLiteral("many")) << QVariant(QStringLiteral("7x")) << 5 << 2048;
+}
+
+void tst_frmOption::historyLimitsLoadWithinBoundsAndSaveOnOk()
+{
+    QFETCH(QVariant, storedRuns);
+    QFETCH(QVariant, storedMegabytes);
+    QFETCH(int, shownRuns);
+    QFETCH(int, shownMegabytes);
+    {
+        QSettings store(QStringLiteral("Vorn"), QStringLiteral("Pellora"));
+        if (storedRuns.isValid())
+            store.setValue(QStringLiteral("HistoryRuns"), storedRuns);
+        if (storedMegabytes.isValid())
+            store.setValue(QStringLiteral("HistoryMegabytes"), storedMegabytes);
+    }
+    frmOption &form = openOptions();
+    QCOMPARE(form.history->spnHistoryRuns->value(), shownRuns);
+    QCOMPARE(form.history->spnHistoryMegabytes->value(), shownMegabytes);
+
+    // Typed in, as a user does, and kept by "OK".
+    QTest::mouseClick(form.tabOption, Qt::LeftButton, {}, form.tabOption->tabRect(5).center());
+    QVERIFY(form.history->isVisible());
+    for (auto [box, typed] :
+        { std::pair{ form.history->spnHistoryRuns, "30" }, std::pair{ form.history->spnHistoryMegabytes, "512" } }) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromLatin1(typed));
+    }
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QVERIFY(!platform::formIsLoaded<frmOption>());
+    QCOMPARE(number(u"HistoryRuns"), 30);
+    QCOMPARE(number(u"HistoryMegabytes"), 512);
+    QCOMPARE(core::readNumber(setting(u"HistoryRuns")), 30);
+}
+
+void tst_frmOption::watchAtLoginWritesAndRemovesTheAutostartEntry()
+{
+    const QString entry = m_config.filePath(QStringLiteral("autostart/pellora-watch.desktop"));
+    frmOption &form = openOptions();
+    auto *page = form.other;
+    form.tabOption->setCurrentIndex(4);
+    // The folder counts only while the watch is on.
+    QVERIFY(!page->chkWatchAtLogin->isChecked());
+    QVERIFY(!page->txtWatchFolder->isEnabled());
+    QVERIFY(!page->cmdWatchFolder->isEnabled());
+    QTest::mouseClick(page->chkWatchAtLogin, Qt::LeftButton);
+    QVERIFY(page->txtWatchFolder->isEnabled());
+    QCOMPARE(enabledBackground(page->txtWatchFolder), windowBackground());
+    m_shell->pickedFolder = QStringLiteral("/srv/My \"Downloads\" 100%");
+    QTest::mouseClick(page->cmdWatchFolder, Qt::LeftButton);
+    QCOMPARE(page->txtWatchFolder->text(), QStringLiteral("/srv/My \"Downloads\" 100%/"));
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QVERIFY(!platform::formIsLoaded<frmOption>());
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")), QStringList());
+    QCOMPARE(number(u"WatchAtLogin"), 1);
+    QCOMPARE(text(u"WatchFolder"), QStringLiteral("/srv/My \"Downloads\" 100%/"));
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+    QVERIFY(platform::isWatchAutostartEntry(written));
+    const QString exec = *platform::execValue({ QCoreApplication::applicationFilePath(), QStringLiteral("--watch"),
+        QStringLiteral("/srv/My \"Downloads\" 100%/") });
+    QVERIFY2(written.contains("\nExec=" + exec.toUtf8() + '\n'), written.constData());
+
+    // Opened again it shows the watch on; turned off, the entry goes.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frmOption &again = openOptions();
+    QVERIFY(again.other->chkWatchAtLogin->isChecked());
+    QCOMPARE(again.other->txtWatchFolder->text(), QStringLiteral("/srv/My \"Downloads\" 100%/"));
+    again.tabOption->setCurrentIndex(4);
+    QTest::mouseClick(again.other->chkWatchAtLogin, Qt::LeftButton);
+    QVERIFY(!again.other->txtWatchFolder->isEnabled());
+    QTest::mouseClick(again.cmdOK, Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(entry));
+    QCOMPARE(number(u"WatchAtLogin"), 0);
+    // The folder is kept for the next time the watch is turned on.
+    QCOMPARE(text(u"WatchFolder"), QStringLiteral("/srv/My \"Downloads\" 100%/"));
+    QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")), QStringList());
+
+    // An entry removed by hand behind Pellora's back shows as off.
+    core::writeYesNo(setting(u"WatchAtLogin"), true);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!openOptions().other->chkWatchAtLogin->isChecked());
+}
+
+void tst_frmOption::watchAtLoginThatCannotBeSetIsToldAndNotStored_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("told"); // a part of the message
+
+    QTest::newRow("the user's own file of that name is neither replaced nor removed")
+        << QStringLiteral("foreign") << QString() << QStringLiteral("Pellora が作ったファイルではない");
+    QTest::newRow("a relative folder would mean another place at login")
+        << QString() << QStringLiteral("Downloads") << QStringLiteral("絶対パスではありません");
+    QTest::newRow("a folder name no entry can carry")
+        << QString() << QStringLiteral("/srv/a\x1b") << QStringLiteral("書けない文字");
+    QTest::newRow("an autostart folder that cannot be made")
+        << QStringLiteral("blocked") << QString() << QStringLiteral("を書き込めません");
+}
+
+void tst_frmOption::watchAtLoginThatCannotBeSetIsToldAndNotStored()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, folder);
+    QFETCH(QString, told);
+    const QString entry = m_config.filePath(QStringLiteral("autostart/pellora-watch.desktop"));
+    const QByteArray own = "[Desktop Entry]\nType=Application\nExec=my-own-watcher\n";
+    if (obstacle == u"foreign")
+        test::writeFile(entry, own);
+    else if (obstacle == u"blocked")
+        test::writeFile(m_config.filePath(QStringLiteral("autostart")), "a file");
+
+    frmOption &form = openOptions();
+    form.other->chkWatchAtLogin->setChecked(true);
+    form.other->txtWatchFolder->setText(folder);
+    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+    QVERIFY(!platform::formIsLoaded<frmOption>());
+    const QStringList messages = m_shell->callsOf(QStringLiteral("messageBox"));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().contains(told), qPrintable(messages.first()));
+    QVERIFY2(messages.first().endsWith(QStringLiteral("|Pellora")), qPrintable(messages.first()));
+    QCOMPARE(number(u"WatchAtLogin"), 0);
+    // Every other setting is written all the same.
+    QCOMPARE(number(u"HistoryRuns"), 5);
+    if (obstacle == u"foreign") {
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), own);
+        // Turning the watch off leaves the user's file alone too, silently.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::mouseClick(openOptions().cmdOK, Qt::LeftButton);
+        QVERIFY(QFileInfo::exists(entry));
+        QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")).size(), 1);
+    } else if (obstacle.isEmpty()) {
+        QVERIFY(!QFileInfo::exists(entry));
+    }
 }
 
 QTEST_MAIN(tst_frmOption)

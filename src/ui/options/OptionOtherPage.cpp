@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace pellora::ui {
 
@@ -21,6 +22,10 @@ OptionOtherPage::OptionOtherPage(QWidget *parent)
     , txtDefaultFiler(new QLineEdit(fraDefaultFiler))
     , cmdDefaultFiler(new QPushButton(QStringLiteral("参照..."), fraDefaultFiler))
     , chkAddFolderName(new QCheckBox(QStringLiteral("アイテム追加時にフォルダ名をソフト名にする(&N)"), this))
+    , fraWatchAtLogin(new QGroupBox(QStringLiteral("ログイン時の監視"), this))
+    , chkWatchAtLogin(new QCheckBox(QStringLiteral("ログイン時にフォルダの監視を始める(&W)"), fraWatchAtLogin))
+    , txtWatchFolder(new QLineEdit(fraWatchAtLogin))
+    , cmdWatchFolder(new QPushButton(QStringLiteral("参照..."), fraWatchAtLogin))
 {
     setObjectName(QStringLiteral("fraOption4"));
     fraDefaultFileViewer->setObjectName(QStringLiteral("fraDefaultFileViewer"));
@@ -30,12 +35,22 @@ OptionOtherPage::OptionOtherPage(QWidget *parent)
     txtDefaultFiler->setObjectName(QStringLiteral("txtDefaultFiler"));
     cmdDefaultFiler->setObjectName(QStringLiteral("cmdDefaultFiler"));
     chkAddFolderName->setObjectName(QStringLiteral("chkAddFolderName"));
+    fraWatchAtLogin->setObjectName(QStringLiteral("fraWatchAtLogin"));
+    chkWatchAtLogin->setObjectName(QStringLiteral("chkWatchAtLogin"));
+    txtWatchFolder->setObjectName(QStringLiteral("txtWatchFolder"));
+    cmdWatchFolder->setObjectName(QStringLiteral("cmdWatchFolder"));
+    // An empty box watches what the watch itself takes by default.
+    txtWatchFolder->setPlaceholderText(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
 
     place(fraDefaultFileViewer, 0, 0, 5355, 780);
     options::placeBrowseLine(txtDefaultFileViewer, cmdDefaultFileViewer);
     place(fraDefaultFiler, 0, 960, 5355, 780);
     options::placeBrowseLine(txtDefaultFiler, cmdDefaultFiler);
     place(chkAddFolderName, 60, 1920, 5295);
+    place(fraWatchAtLogin, 0, 2340, 5355, 1140);
+    place(chkWatchAtLogin, 180, 330, 4995);
+    place(txtWatchFolder, 120, 660, 3975, 315);
+    place(cmdWatchFolder, 4200, 660, 975, 315);
 
     connect(cmdDefaultFileViewer, &QPushButton::clicked, this, [this] {
         txtDefaultFileViewer->setText(
@@ -44,6 +59,17 @@ OptionOtherPage::OptionOtherPage(QWidget *parent)
     connect(cmdDefaultFiler, &QPushButton::clicked, this, [this] {
         txtDefaultFiler->setText(platform::SelectExecutable(window(), executableFilter(), txtDefaultFiler->text()));
     });
+    connect(chkWatchAtLogin, &QCheckBox::toggled, this, [this] { applyWatchRule(); });
+    connect(cmdWatchFolder, &QPushButton::clicked, this,
+        [this] { txtWatchFolder->setText(platform::SelectFolder(window(), txtWatchFolder->text())); });
+    applyWatchRule();
+}
+
+void OptionOtherPage::applyWatchRule()
+{
+    const bool watching = chkWatchAtLogin->isChecked();
+    options::enableTextBox(txtWatchFolder, watching);
+    cmdWatchFolder->setEnabled(watching);
 }
 
 QString OptionOtherPage::executableFilter()

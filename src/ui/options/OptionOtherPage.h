@@ -9,8 +9,8 @@ class QPushButton;
 
 namespace pellora::ui {
 
-// The fifth page: the programs used instead of the defaults, and the name of
-// new items.
+// The fifth page: the programs used instead of the defaults, the name of new
+// items, and the download watch started at login.
 class OptionOtherPage final : public QWidget {
     Q_OBJECT
 public:
@@ -20,6 +20,9 @@ public:
     // extension here.
     static QString executableFilter();
 
+    // The watched folder counts only while the watch is started at login.
+    void applyWatchRule();
+
     QGroupBox *fraDefaultFileViewer;
     QLineEdit *txtDefaultFileViewer;
     QPushButton *cmdDefaultFileViewer;
@@ -27,6 +30,10 @@ public:
     QLineEdit *txtDefaultFiler;
     QPushButton *cmdDefaultFiler;
     QCheckBox *chkAddFolderName;
+    QGroupBox *fraWatchAtLogin;
+    QCheckBox *chkWatchAtLogin;
+    QLineEdit *txtWatchFolder;
+    QPushButton *cmdWatchFolder;
 };
 
 } // namespace pellora::ui

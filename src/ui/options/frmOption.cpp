@@ -2,6 +2,7 @@
 
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
+#include "platform/Autostart.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 #include "platform/gui/Placement.h"
@@ -10,9 +11,11 @@
 #include "ui/options/OptionDisplayPage.h"
 #include "ui/options/OptionFilePage.h"
 #include "ui/options/OptionFolderPage.h"
+#include "ui/options/OptionHistoryPage.h"
 #include "ui/options/OptionLayout.h"
 #include "ui/options/OptionMeltPage.h"
 #include "ui/options/OptionOtherPage.h"
+#include "ui/options/WatchAtLogin.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -20,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTableWidget>
 
@@ -63,7 +67,8 @@ frmOption::frmOption(QWidget *parent)
     , file(new OptionFilePage(this))
     , folders(new OptionFolderPage(this))
     , other(new OptionOtherPage(this))
-    , fraOption{ display, melt, file, folders, other }
+    , history(new OptionHistoryPage(this))
+    , fraOption{ display, melt, file, folders, other, history }
     , cmdOK(new QPushButton(QStringLiteral("OK"), this))
     , cmdCancel(new QPushButton(QStringLiteral("キャンセル"), this))
     , m_tabPane(new QFrame(this))
@@ -77,7 +82,7 @@ frmOption::frmOption(QWidget *parent)
     tabOption->setObjectName(QStringLiteral("tabOption"));
     tabOption->setDrawBase(false);
     for (const QString &caption : { QStringLiteral("画面"), QStringLiteral("解凍"), QStringLiteral("ファイル"),
-             QStringLiteral("フォルダ"), QStringLiteral("その他") })
+             QStringLiteral("フォルダ"), QStringLiteral("その他"), QStringLiteral("履歴") })
         tabOption->addTab(caption);
     // The strip is the tab row above a pane; the pages lie on the pane.
     const int stripHeight = tabOption->sizeHint().height();
@@ -188,6 +193,15 @@ void frmOption::Form_Load()
     other->txtDefaultFileViewer->setText(readText(setting(u"DefaultFileViewer"), QString()));
     other->txtDefaultFiler->setText(readText(setting(u"DefaultFiler"), QString()));
     other->chkAddFolderName->setChecked(readNumber(setting(u"AddFolderName"), 0) != 0);
+    // 11. The watch at login shows what is in effect: the setting alone
+    // would say "on" after the user removed the entry by hand.
+    other->chkWatchAtLogin->setChecked(readYesNo(setting(u"WatchAtLogin")) && platform::watchAutostartIsPellora());
+    other->txtWatchFolder->setText(readText(setting(u"WatchFolder")));
+    other->applyWatchRule();
+    // 12. The history's limits; stored values beyond the boxes' ranges show
+    // as the nearest bound, which is also how the history reads them.
+    history->spnHistoryRuns->setValue(readNumber(setting(u"HistoryRuns")));
+    history->spnHistoryMegabytes->setValue(readNumber(setting(u"HistoryMegabytes")));
 }
 
 void frmOption::tabOption_Click()
@@ -262,6 +276,12 @@ void frmOption::cmdOK_Click()
     writeText(setting(u"DefaultFileViewer"), other->txtDefaultFileViewer->text());
     writeText(setting(u"DefaultFiler"), other->txtDefaultFiler->text());
     writeYesNo(setting(u"AddFolderName"), other->chkAddFolderName->isChecked());
+    completeFolder(other->txtWatchFolder);
+    writeText(setting(u"WatchFolder"), other->txtWatchFolder->text());
+    writeYesNo(setting(u"WatchAtLogin"),
+        applyWatchAtLogin(other->chkWatchAtLogin->isChecked(), other->txtWatchFolder->text()));
+    writeNumber(setting(u"HistoryRuns"), history->spnHistoryRuns->value());
+    writeNumber(setting(u"HistoryMegabytes"), history->spnHistoryMegabytes->value());
     // 13.
     Unload();
 }

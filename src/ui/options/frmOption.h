@@ -18,8 +18,9 @@ class OptionMeltPage;
 class OptionFilePage;
 class OptionFolderPage;
 class OptionOtherPage;
+class OptionHistoryPage;
 
-// Edits every setting that is not a window measurement, on five tabbed
+// Edits every setting that is not a window measurement, on six tabbed
 // pages. "OK" writes them all and applies the list look to the main window at
 // once; cancel, Esc and the close box write nothing.
 class frmOption final : public platform::Form<QDialog> {
@@ -42,8 +43,9 @@ public:
     OptionFilePage *file;
     OptionFolderPage *folders;
     OptionOtherPage *other;
+    OptionHistoryPage *history;
     // The pages in tab order; exactly the selected tab's page is visible.
-    std::array<QWidget *, 5> fraOption;
+    std::array<QWidget *, 6> fraOption;
     QPushButton *cmdOK;
     QPushButton *cmdCancel;
 
