@@ -1,5 +1,6 @@
 #include "core/ItemFile.h"
 #include "core/modRegistry.h"
+#include "support/PortableProgram.h"
 #include "support/TestSupport.h"
 #include "support/ZipBuilder.h"
 
@@ -24,11 +25,11 @@ private Q_SLOTS:
 
 private:
     // A portable copy of the program with its own ITEM.DAT, settings and trash.
-    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<test::PortableProgram> m_app;
     // QSettings keeps the folder it first found for the whole process, so the
     // settings folder is one for all runs; each run rewrites its settings.
     QTemporaryDir m_config;
-    QString path(const QString &relative) const { return m_root->filePath(relative); }
+    QString path(const QString &relative) const { return m_app->path(relative); }
     // The exit code, -1 when the run had to be killed. output, when given,
     // receives what it wrote to standard output.
     int runPellora(const QStringList &arguments, QByteArray *output = nullptr, const QString &folder = {});
@@ -41,10 +42,8 @@ void tst_EndToEnd::initTestCase()
 
 void tst_EndToEnd::init()
 {
-    m_root = std::make_unique<QTemporaryDir>();
-    QDir().mkpath(path(QStringLiteral("app")));
-    QVERIFY(QFile::copy(QStringLiteral(PELLORA_BINARY), path(QStringLiteral("app/pellora"))));
-    QFile(path(QStringLiteral("app/pellora"))).setPermissions(QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    m_app = std::make_unique<test::PortableProgram>(QStringLiteral(PELLORA_BINARY));
+    QVERIFY(m_app->isValid());
     qputenv("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("data"))));
 }
 
@@ -54,7 +53,7 @@ int tst_EndToEnd::runPellora(const QStringList &arguments, QByteArray *output, c
     process.setProcessChannelMode(output ? QProcess::ForwardedErrorChannel : QProcess::ForwardedChannels);
     if (!folder.isEmpty())
         process.setWorkingDirectory(folder);
-    process.start(path(QStringLiteral("app/pellora")), arguments);
+    process.start(m_app->program(), arguments);
     // A window the run should not have shown would keep it alive until here.
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -95,7 +94,7 @@ void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
     core::writeYesNo(core::setting(u"ArchiveOperationTargetFolder"), operation == 3);
     const QString target = path(QStringLiteral("Tool/"));
     const QString pattern = name.left(3) + QStringLiteral("*.") + name.section(u'.', -1).toUpper();
-    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+    QVERIFY(!core::ItemFile(m_app->itemListPath())
                  .write({ { QStringLiteral("Tool"), pattern, target, QString() } })
                  .has_value());
 
@@ -139,7 +138,7 @@ void tst_EndToEnd::helpAndVersionAnswerOnStandardOutput()
     QDir().mkpath(folder);
     if (fileOfThatName)
         QVERIFY(QFile::copy(test::dataPath(QStringLiteral("lzh/lh6.lzh")), folder + u'/' + argument));
-    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+    QVERIFY(!core::ItemFile(m_app->itemListPath())
                  .write({ { QStringLiteral("Tool"), argument, path(QStringLiteral("Tool/")), QString() } })
                  .has_value());
 
@@ -162,7 +161,7 @@ void tst_EndToEnd::undoLastBringsBackTheFolderBeforeTheRun()
     // Replace whatever the dates, as a user who always wants the archive's files would.
     core::writeText(core::setting(u"UnzipCommandLine"), QStringLiteral(" -o"));
     const QString target = path(QStringLiteral("Soft/"));
-    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+    QVERIFY(!core::ItemFile(m_app->itemListPath())
                  .write({ { QStringLiteral("Soft"), QStringLiteral("soft*.ZIP"), target, QString() } })
                  .has_value());
 

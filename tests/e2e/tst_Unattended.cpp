@@ -81,9 +81,7 @@ private:
 
 void tst_Unattended::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 void tst_Unattended::init()

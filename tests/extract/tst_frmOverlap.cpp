@@ -58,9 +58,8 @@ private:
 
 void tst_frmOverlap::initTestCase()
 {
-    // QSettings fixes its folders on first use, so this must come before any.
-    QVERIFY(m_config.isValid() && m_folders.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QVERIFY(m_folders.isValid());
+    QVERIFY(test::isolateSettings(m_config));
     for (const QString &name : { u"first"_s, u"second"_s })
         test::writeFile(m_folders.filePath(name + u"/readme.txt"_s), "read me\n");
 }

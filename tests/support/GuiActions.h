@@ -10,6 +10,14 @@
 // Header-only, so that only the tests with windows pull in Qt Widgets.
 namespace pellora::test {
 
+// Lets posted events (layout requests among them) run, so that geometry and
+// texts read what the user would see.
+inline void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 // A point inside the first column of a row, in the list's viewport.
 inline QPoint cellCenter(const QTableView *list, int row)
 {

@@ -14,9 +14,14 @@ QStringList RecordingShell::callsOf(const QString &kind) const
     return found;
 }
 
+QString messageBoxCall(const QString &text, int style, const QString &title)
+{
+    return QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(title);
+}
+
 int RecordingShell::messageBox(const QString &text, int style, const QString &title)
 {
-    calls.append(QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(title));
+    calls.append(messageBoxCall(text, style, title));
     return answers.isEmpty() ? platform::defaultAnswer(style) : answers.takeFirst();
 }
 

@@ -41,4 +41,7 @@ public:
     QStringList mountedVolumes() override { return volumes ? *volumes : Shell::mountedVolumes(); }
 };
 
+// A message box as RecordingShell::calls writes it down.
+QString messageBoxCall(const QString &text, int style, const QString &title = QStringLiteral("Pellora"));
+
 } // namespace pellora::test

@@ -6,6 +6,7 @@
 #include "platform/archiver/ArchiverRegistry.h"
 #include "support/FakeArchiver.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -37,10 +38,7 @@ private:
 
 void tst_ProgressWindow::initTestCase()
 {
-    // QSettings fixes its folders on first use, so this must come before any.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
 }
 
 namespace {

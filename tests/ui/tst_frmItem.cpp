@@ -7,6 +7,9 @@
 #include "platform/gui/Twips.h"
 #include "support/FakeArchiver.h"
 #include "support/Forms.h"
+#include "support/GuiActions.h"
+#include "support/ItemList.h"
+#include "support/MainWindow.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -31,12 +34,21 @@
 
 using namespace pellora;
 using core::ItemRecord;
+using test::countText;
+using test::letterRowWithRelatedFile;
+using test::lettersRows;
+using test::messageBoxCall;
+using test::records;
+using test::removeItemFile;
+using test::rowsOf;
+using test::settle;
+using test::storedRows;
+using test::writeItems;
 using ui::frmItem;
 using ui::frmMain;
 
 namespace {
 
-const QString kTitle = QStringLiteral("Pellora");
 const int kInputError = platform::vbOKOnly | platform::vbExclamation;
 const int kMismatchQuestion = platform::vbOKCancel | platform::vbExclamation | platform::vbDefaultButton2;
 
@@ -57,56 +69,6 @@ const QString kMismatch = QStringLiteral("現在のファイル名とファイ�
 const QString kAddCaption = QStringLiteral("新しいアイテムの追加");
 const QString kEditCaption = QStringLiteral("アイテムの編集");
 
-QString messageBoxCall(const QString &text, int style)
-{
-    return QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(kTitle);
-}
-
-QString countText(int rows)
-{
-    return QString::number(rows) + QStringLiteral("個のアイテム");
-}
-
-// A row named after a letter, with its own four texts.
-QStringList letterRow(QChar letter)
-{
-    const QString l(letter);
-    return { l, l.toLower() + QStringLiteral("*.zip"), QStringLiteral("/tools/") + l + u'/',
-        l.toLower() + QStringLiteral(".txt") };
-}
-
-QList<QStringList> lettersRows(const QString &letters)
-{
-    QList<QStringList> rows;
-    for (QChar c : letters)
-        rows.append(letterRow(c));
-    return rows;
-}
-
-QList<ItemRecord> records(const QList<QStringList> &rows)
-{
-    QList<ItemRecord> out;
-    for (const QStringList &r : rows)
-        out.append({ r.at(0), r.at(1), r.at(2), r.at(3) });
-    return out;
-}
-
-QList<QStringList> storedRows()
-{
-    QList<QStringList> rows;
-    for (const ItemRecord &r : core::ItemFile(core::itemFilePath()).read().records)
-        rows.append({ r.Title, r.Pattern, r.Output, r.Relation });
-    return rows;
-}
-
-QList<QStringList> rowsOf(const frmMain &form)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < form.lvwMain->rowCount(); ++r)
-        rows.append(form.rowTexts(r));
-    return rows;
-}
-
 QStringList textsOf(const frmItem &editor)
 {
     return { editor.txtName->text(), editor.txtPattern->text(), editor.txtFolder->text(), editor.txtRelation->text() };
@@ -118,12 +80,6 @@ void type(frmItem &editor, const QStringList &texts)
     editor.txtPattern->setText(texts.at(1));
     editor.txtFolder->setText(texts.at(2));
     editor.txtRelation->setText(texts.at(3));
-}
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
 }
 
 // What the editor looked like when it came up, before the test acted on it.
@@ -178,11 +134,9 @@ private:
     // The editor as the unmatched-archive dialog hands it over: archive mode,
     // the archive called name in CurrentItem, shown modeless.
     frmItem &openForArchive(const QString &name, const QStringList &texts);
-    void writeItems(const QList<QStringList> &rows);
     QString work(const QString &relative) const { return m_work->filePath(relative); }
     // "@" at the start of a text stands for the work folder.
     QString expand(const QString &text) const { return text.startsWith(u'@') ? m_work->path() + text.mid(1) : text; }
-    static void removeItemFile() { QFile::remove(core::itemFilePath()); }
 
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_work;
@@ -194,8 +148,7 @@ private:
 void tst_frmItem::initTestCase()
 {
     QVERIFY(test::isolateSettings(m_config));
-    // ITEM.DAT must land in the build tree, not in a user's data folder.
-    QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
+    QVERIFY(test::itemListIsPrivate());
 }
 
 void tst_frmItem::init()
@@ -226,11 +179,6 @@ void tst_frmItem::cleanup()
     removeItemFile();
     m_shell.reset();
     m_work.reset();
-}
-
-void tst_frmItem::writeItems(const QList<QStringList> &rows)
-{
-    QVERIFY(!core::ItemFile(core::itemFilePath()).write(records(rows)).has_value());
 }
 
 frmMain &tst_frmItem::openMain(const QList<QStringList> &rows)
@@ -604,16 +552,16 @@ void tst_frmItem::okStoresTheItemInTheMainList_data()
         << QStringLiteral("new") << QStringLiteral("click") << QString() << -1 << fresh << QList<QStringList>{ fresh };
     QTest::newRow("the edit button rewrites the selected row in place")
         << QStringLiteral("edit") << QStringLiteral("click") << QStringLiteral("ABC") << 1 << edited
-        << QList<QStringList>{ letterRow(u'A'), editedStored, letterRow(u'C') };
+        << QList<QStringList>{ letterRowWithRelatedFile(u'A'), editedStored, letterRowWithRelatedFile(u'C') };
     QTest::newRow("Enter on the list edits the selected row")
         << QStringLiteral("enter") << QStringLiteral("enter") << QStringLiteral("ABC") << 2 << edited
-        << QList<QStringList>{ letterRow(u'A'), letterRow(u'B'), editedStored };
+        << QList<QStringList>{ letterRowWithRelatedFile(u'A'), letterRowWithRelatedFile(u'B'), editedStored };
     QTest::newRow("a double-click on a row edits that row")
         << QStringLiteral("dblclick") << QStringLiteral("click") << QStringLiteral("ABC") << 0 << fresh
-        << QList<QStringList>{ fresh, letterRow(u'B'), letterRow(u'C') };
+        << QList<QStringList>{ fresh, letterRowWithRelatedFile(u'B'), letterRowWithRelatedFile(u'C') };
     QTest::newRow("an edit may repeat another item's name and pattern")
-        << QStringLiteral("edit") << QStringLiteral("click") << QStringLiteral("AB") << 1 << letterRow(u'A')
-        << lettersRows(QStringLiteral("AA"));
+        << QStringLiteral("edit") << QStringLiteral("click") << QStringLiteral("AB") << 1
+        << letterRowWithRelatedFile(u'A') << lettersRows(QStringLiteral("AA"));
 }
 
 void tst_frmItem::okStoresTheItemInTheMainList()
@@ -699,7 +647,7 @@ void tst_frmItem::leavingTheEditorChangesNoRow()
     const EditorSeen seen
         = whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(button), Qt::LeftButton); },
             [&](frmItem &editor) {
-                type(editor, letterRow(u'Z'));
+                type(editor, letterRowWithRelatedFile(u'Z'));
                 if (way == u"cancel")
                     QTest::mouseClick(editor.cmdCancel, Qt::LeftButton);
                 else if (way == u"esc")

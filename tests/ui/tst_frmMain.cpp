@@ -4,7 +4,11 @@
 #include "platform/Paths.h"
 #include "platform/gui/Form.h"
 #include "platform/gui/Twips.h"
+#include "support/GuiActions.h"
+#include "support/ItemList.h"
+#include "support/MainWindow.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -29,32 +33,25 @@
 
 using namespace pellora;
 using core::ItemRecord;
+using test::countText;
+using test::letterRowWithRelatedFile;
+using test::lettersRows;
+using test::messageBoxCall;
+using test::records;
+using test::removeItemFile;
+using test::rowsOf;
+using test::settle;
+using test::writeItems;
 using ui::frmMain;
 
 namespace {
 
 // The texts the window shows around the values it puts in.
-QString countText(int rows)
-{
-    return QString::number(rows) + QStringLiteral("個のアイテム");
-}
 QString deleteQuestion(const QString &name)
 {
     return u'\'' + name + QStringLiteral("' ") + QStringLiteral("を削除しますか?");
 }
 const QString kConfirmTitle = QStringLiteral("確認");
-
-QString messageBoxCall(const QString &text, int style, const QString &title)
-{
-    return QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(title);
-}
-
-// Lets posted layout requests run, so geometry reads what the user would see.
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 
 // A pixel length as the window stores it: whole twips.
 int storedTwips(int pixels)
@@ -70,38 +67,6 @@ int roundTrip(int twips)
 QVariant storedNumber(const QString &name)
 {
     return core::ReadSetting(name, core::kRegDword, QVariant());
-}
-
-// Three items named after a letter, each with its own four texts.
-QStringList letterRow(QChar letter)
-{
-    const QString l(letter);
-    return { l, l.toLower() + QStringLiteral("*.zip"), QStringLiteral("/tools/") + l + u'/',
-        l.toLower() + QStringLiteral(".txt") };
-}
-
-QList<ItemRecord> records(const QList<QStringList> &rows)
-{
-    QList<ItemRecord> out;
-    for (const QStringList &r : rows)
-        out.append({ r.at(0), r.at(1), r.at(2), r.at(3) });
-    return out;
-}
-
-QList<QStringList> lettersRows(const QString &letters)
-{
-    QList<QStringList> rows;
-    for (QChar c : letters)
-        rows.append(letterRow(c));
-    return rows;
-}
-
-QList<QStringList> rowsOf(const frmMain &form)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < form.lvwMain->rowCount(); ++r)
-        rows.append(form.rowTexts(r));
-    return rows;
 }
 
 QStringList namesOf(const frmMain &form)
@@ -277,9 +242,7 @@ private Q_SLOTS:
 
 private:
     frmMain &openWindow(bool shown = true);
-    void writeItems(const QList<QStringList> &rows);
     void verifyListBetweenBars(frmMain &form);
-    static void removeItemFile();
 
     QTemporaryDir m_config;
     bool m_japaneseQt = false;
@@ -289,14 +252,10 @@ private:
 
 void tst_frmMain::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QCoreApplication::setApplicationName(QStringLiteral("Pellora"));
+    QVERIFY(test::isolateSettings(m_config));
     // Qt's texts as the program shows them, where Qt's translations exist.
     m_japaneseQt = platform::installQtTranslations();
-    // ITEM.DAT must land in the build tree, not in a user's data folder.
-    QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
+    QVERIFY(test::itemListIsPrivate());
 }
 
 void tst_frmMain::init()
@@ -322,15 +281,6 @@ void tst_frmMain::cleanup()
     m_work.reset();
 }
 
-void tst_frmMain::removeItemFile()
-{
-    const QString path = core::itemFilePath();
-    if (QFileInfo(path).isDir())
-        QDir(path).removeRecursively();
-    else
-        QFile::remove(path);
-}
-
 frmMain &tst_frmMain::openWindow(bool shown)
 {
     frmMain &form = platform::formInstance<frmMain>();
@@ -338,11 +288,6 @@ frmMain &tst_frmMain::openWindow(bool shown)
         form.Show();
     settle();
     return form;
-}
-
-void tst_frmMain::writeItems(const QList<QStringList> &rows)
-{
-    QVERIFY(!core::ItemFile(core::itemFilePath()).write(records(rows)).has_value());
 }
 
 void tst_frmMain::verifyListBetweenBars(frmMain &form)
@@ -796,7 +741,7 @@ void tst_frmMain::deleteItem()
     auto rowsFor = [](const QString &l) {
         QList<QStringList> rows;
         for (QChar c : l) {
-            QStringList row = letterRow(c.toUpper());
+            QStringList row = letterRowWithRelatedFile(c.toUpper());
             if (c == u'f')
                 row[0] = QStringLiteral("foo");
             rows.append(row);
@@ -1034,7 +979,8 @@ void tst_frmMain::filerGetsTheFolderWithoutItsSeparator()
     const QString folder = m_work->filePath(QStringLiteral("Tools/Foo"));
     if (folderExists)
         QVERIFY(QDir().mkpath(folder));
-    writeItems({ letterRow(u'A'), { QStringLiteral("Foo"), QStringLiteral("foo*.zip"), folder + u'/', QString() } });
+    writeItems({ letterRowWithRelatedFile(u'A'),
+        { QStringLiteral("Foo"), QStringLiteral("foo*.zip"), folder + u'/', QString() } });
     frmMain &form = openWindow();
     form.selectRow(1);
     m_shell->startSucceeds = starts;

@@ -6,6 +6,9 @@
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
 #include "support/Forms.h"
+#include "support/GuiActions.h"
+#include "support/ItemList.h"
+#include "support/MainWindow.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -34,6 +37,11 @@
 
 using namespace pellora;
 using core::ItemRecord;
+using test::messageBoxCall;
+using test::removeItemFile;
+using test::rowsOf;
+using test::settle;
+using test::writeItems;
 using ui::frmItem;
 using ui::frmMain;
 
@@ -42,12 +50,6 @@ namespace {
 const QString kNone = QStringLiteral("(なし)");
 const QString kAsk = QStringLiteral(" を復元しますか?");
 const QString kAddCaption = QStringLiteral("新しいアイテムの追加");
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 
 QMimeData *fileList(const QStringList &paths)
 {
@@ -91,22 +93,6 @@ struct EditorSeen {
     bool addMode = false;
 };
 
-QList<ItemRecord> records(const QList<QStringList> &rows)
-{
-    QList<ItemRecord> out;
-    for (const QStringList &r : rows)
-        out.append({ r.at(0), r.at(1), r.at(2), r.at(3) });
-    return out;
-}
-
-QList<QStringList> rowsOf(const frmMain &form)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < form.lvwMain->rowCount(); ++r)
-        rows.append(form.rowTexts(r));
-    return rows;
-}
-
 // The entries a restore list shows: visible ones, as the user reads them.
 QStringList shownEntries(QMenu *list)
 {
@@ -129,11 +115,6 @@ QStringList directoryOrder(const QString &folder, const std::function<bool(const
             names.append(it.fileName());
     }
     return names;
-}
-
-QString messageBoxCall(const QString &text, int style, const QString &title)
-{
-    return QStringLiteral("messageBox|%1|%2|%3").arg(text).arg(style).arg(title);
 }
 
 const int kRestoreQuestion = platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2;
@@ -172,7 +153,6 @@ private:
     QString work(const QString &relative) const { return m_work->filePath(relative); }
     // A main window with one row, pattern foo*.lzh, target folder target/.
     frmMain &openWithFooItem();
-    static void removeItemFile() { QFile::remove(core::itemFilePath()); }
 
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_work;
@@ -182,7 +162,7 @@ private:
 void tst_frmMainDropRestore::initTestCase()
 {
     QVERIFY(test::isolateSettings(m_config));
-    QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
+    QVERIFY(test::itemListIsPrivate());
 }
 
 void tst_frmMainDropRestore::init()
@@ -211,7 +191,7 @@ void tst_frmMainDropRestore::cleanup()
 
 frmMain &tst_frmMainDropRestore::openMain(const QList<QStringList> &rows)
 {
-    [&] { QVERIFY(!core::ItemFile(core::itemFilePath()).write(records(rows)).has_value()); }();
+    writeItems(rows);
     frmMain &form = platform::formInstance<frmMain>();
     form.Show();
     settle();

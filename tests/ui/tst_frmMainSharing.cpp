@@ -1,8 +1,11 @@
 #include "core/ItemListStore.h"
 #include "core/modRegistry.h"
 #include "platform/gui/Form.h"
+#include "support/Forms.h"
+#include "support/ItemList.h"
 #include "support/LetterItems.h"
 #include "support/RecordingShell.h"
+#include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
 #include "ui/main/frmMain.h"
 
@@ -63,19 +66,14 @@ private:
 
 void tst_frmMainSharing::initTestCase()
 {
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QCoreApplication::setOrganizationName(u"Vorn"_s);
-    QCoreApplication::setApplicationName(u"Pellora"_s);
+    QVERIFY(test::isolateSettings(m_config));
+    QVERIFY(test::itemListIsPrivate());
     QCOMPARE(QFileInfo(core::itemListPlace().home).absolutePath(), QCoreApplication::applicationDirPath());
 }
 
 void tst_frmMainSharing::cleanup()
 {
-    if (platform::formIsLoaded<ui::frmItem>())
-        platform::formInstance<ui::frmItem>().Unload();
-    if (platform::formIsLoaded<frmMain>())
-        platform::formInstance<frmMain>().Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::unloadForms<ui::frmItem, frmMain>();
     QFile::remove(core::itemListPlace().home);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/gui/Form.h"
 #include "support/FakeArchiver.h"
 #include "support/Forms.h"
+#include "support/ItemList.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -96,6 +97,7 @@ private:
 void tst_frmMelt::initTestCase()
 {
     QVERIFY(test::isolateSettings(m_config));
+    QVERIFY(test::itemListIsPrivate());
 }
 
 void tst_frmMelt::init()
@@ -117,7 +119,7 @@ void tst_frmMelt::cleanup()
     m_shell.reset();
     arc::ArchiverRegistry::restoreBuiltIns();
     // Closing the editor stores the item list beside the test.
-    QFile::remove(core::itemFilePath());
+    test::removeItemFile();
 }
 
 frmMelt &tst_frmMelt::open(const QString &name, const QString &output)

@@ -4,6 +4,8 @@
 #include "platform/Autostart.h"
 #include "platform/gui/Form.h"
 #include "support/Forms.h"
+#include "support/GuiActions.h"
+#include "support/ItemList.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/main/frmMain.h"
@@ -40,16 +42,11 @@
 
 using namespace pellora;
 using core::setting;
+using test::settle;
 using ui::frmMain;
 using ui::frmOption;
 
 namespace {
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 
 // Every stored setting with its value, as the settings file holds them.
 QMap<QString, QVariant> storedSettings()
@@ -146,8 +143,7 @@ private:
 void tst_frmOption::initTestCase()
 {
     QVERIFY(test::isolateSettings(m_config));
-    // ITEM.DAT must land in the build tree, not in a user's data folder.
-    QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
+    QVERIFY(test::itemListIsPrivate());
     // The greyed background must be told apart from the normal one.
     QVERIFY(buttonFace() != windowBackground());
 }
@@ -155,7 +151,7 @@ void tst_frmOption::initTestCase()
 void tst_frmOption::init()
 {
     core::DeleteSettingsKey();
-    QFile::remove(core::itemFilePath());
+    test::removeItemFile();
     m_shell = std::make_unique<test::RecordingShell>();
     core::gblnNoRemoveBox = false;
     // The at-login entry lives under the isolated configuration folder.
@@ -167,7 +163,7 @@ void tst_frmOption::init()
 void tst_frmOption::cleanup()
 {
     test::unloadForms<frmOption, frmMain>();
-    QFile::remove(core::itemFilePath());
+    test::removeItemFile();
     m_shell.reset();
 }
 

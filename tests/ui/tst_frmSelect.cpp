@@ -8,6 +8,7 @@
 #include "support/FakeArchiver.h"
 #include "support/Forms.h"
 #include "support/GuiActions.h"
+#include "support/ItemList.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmItem.h"
@@ -36,6 +37,8 @@
 #include <unistd.h>
 
 using namespace pellora;
+using test::removeItemFile;
+using test::settle;
 using ui::frmItem;
 using ui::frmMain;
 using ui::frmSelect;
@@ -46,12 +49,6 @@ namespace {
 const QString kCaption = QStringLiteral("関連ファイルの選択");
 
 enum class Situation { Editing, AddingFromMain, AddingFromArchive };
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 
 QStringList column(const frmSelect &w, int c)
 {
@@ -124,7 +121,6 @@ private:
     // and loads the chooser, which fills its list.
     frmSelect &openChooser(Situation situation);
     QString work(const QString &relative) const { return m_work->filePath(relative); }
-    static void removeItemFile() { QFile::remove(core::itemFilePath()); }
 
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_work;
@@ -136,7 +132,7 @@ private:
 void tst_frmSelect::initTestCase()
 {
     QVERIFY(test::isolateSettings(m_config));
-    QCOMPARE(QFileInfo(core::itemFilePath()).absolutePath(), QCoreApplication::applicationDirPath());
+    QVERIFY(test::itemListIsPrivate());
 }
 
 void tst_frmSelect::init()

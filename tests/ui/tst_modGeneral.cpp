@@ -4,6 +4,7 @@
 #include "extract/frmLog.h"
 #include "extract/frmOverlap.h"
 #include "platform/gui/Form.h"
+#include "support/ItemList.h"
 #include "support/RecordingShell.h"
 #include "support/TestSupport.h"
 #include "ui/dialogs/frmMelt.h"
@@ -44,6 +45,7 @@ private:
 void tst_modGeneral::initTestCase()
 {
     QVERIFY(test::isolateSettings(m_config));
+    QVERIFY(test::itemListIsPrivate());
 }
 
 void tst_modGeneral::init()
@@ -60,7 +62,7 @@ void tst_modGeneral::cleanup()
         platform::formInstance<ui::frmMelt>().Unload();
     core::CurrentItem.reset();
     m_shell.reset();
-    QFile::remove(core::itemFilePath());
+    test::removeItemFile();
 }
 
 void tst_modGeneral::writeItems(const QList<core::ItemRecord> &records)
