@@ -60,9 +60,7 @@ frmHistory::frmHistory(QWidget *parent)
     lvwHistory->setWordWrap(false);
     lvwHistory->setTabKeyNavigation(false);
     lvwHistory->verticalHeader()->setDefaultSectionSize(lvwHistory->fontMetrics().height() + 6);
-    const int widths[] = { 1900, 2200, 600, 600 };
-    for (int c = 0; c < Target; ++c)
-        lvwHistory->setColumnWidth(c, twips(widths[c]));
+    lvwHistory->setColumnWidth(Archive, twips(2200));
     connect(lvwHistory->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &frmHistory::lvwHistory_SelectionChanged);
 
@@ -143,6 +141,8 @@ void frmHistory::fillRuns()
             when += QStringLiteral(" (元に戻し済み)");
         QTableWidgetItem *date = cell(when, open);
         date->setData(Qt::UserRole, run.id);
+        // The id a refusal names and the command line takes.
+        date->setToolTip(run.id);
         lvwHistory->setItem(row, Date, date);
         QTableWidgetItem *archive = cell(QFileInfo(run.archive).fileName(), open);
         archive->setToolTip(oneLine(run.archive));
@@ -154,6 +154,9 @@ void frmHistory::fillRuns()
         if (open && firstOpen < 0)
             firstOpen = row;
     }
+    // Dates and counts in full; the archive and the folder take what is left.
+    for (int c : { int(Date), int(Created), int(Replaced) })
+        lvwHistory->resizeColumnToContents(c);
     if (firstOpen >= 0)
         lvwHistory->selectRow(firstOpen);
     lvwHistory_SelectionChanged();
