@@ -1,7 +1,9 @@
 #include "platform/gui/Form.h"
+#include "platform/gui/Placement.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -42,6 +44,8 @@ private Q_SLOTS:
     void closeBoxAndEscapeUnload();
     void modalShowReturnsWhenUnloaded();
     void programEndsWhenTheLastWindowUnloads();
+    void aDialogCentresOnItsOwnerWithinTheScreen_data();
+    void aDialogCentresOnItsOwnerWithinTheScreen();
 };
 
 void tst_Form::firstAccessLoadsWithoutShowing()
@@ -117,6 +121,47 @@ void tst_Form::programEndsWhenTheLastWindowUnloads()
     Forms::endWhenNoneLoaded();
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!formIsLoaded<frmProbe>());
+}
+
+void tst_Form::aDialogCentresOnItsOwnerWithinTheScreen_data()
+{
+    // The owner's place and size, and the dialog's size, as parts of the screen.
+    QTest::addColumn<QRectF>("owner");
+    QTest::addColumn<QSizeF>("dialog");
+    QTest::newRow("a smaller dialog sits on its owner's centre") << QRectF(0.3, 0.3, 0.4, 0.4) << QSizeF(0.2, 0.2);
+    QTest::newRow("a wider dialog than an owner at the left edge stays on the screen")
+        << QRectF(0, 0, 0.3, 0.3) << QSizeF(0.6, 0.2);
+    QTest::newRow("a taller dialog than an owner at the bottom right stays on the screen")
+        << QRectF(0.8, 0.85, 0.2, 0.15) << QSizeF(0.3, 0.5);
+    QTest::newRow("a dialog larger than the screen shows its top left corner")
+        << QRectF(0.4, 0.4, 0.2, 0.2) << QSizeF(1.2, 1.1);
+}
+
+void tst_Form::aDialogCentresOnItsOwnerWithinTheScreen()
+{
+    QFETCH(QRectF, owner);
+    QFETCH(QSizeF, dialog);
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto scaled
+        = [&room](QSizeF part) { return QSize(int(room.width() * part.width()), int(room.height() * part.height())); };
+    QMainWindow window;
+    window.setGeometry(QRect(
+        room.topLeft() + QPoint(int(room.width() * owner.x()), int(room.height() * owner.y())), scaled(owner.size())));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QDialog box;
+    box.resize(scaled(dialog));
+    centreOnOwner(&box, &window);
+    const QRect placed = box.frameGeometry();
+    if (placed.width() <= room.width() && placed.height() <= room.height()) {
+        QVERIFY2(room.contains(placed), qPrintable(QStringLiteral("%1,%2").arg(placed.x()).arg(placed.y())));
+        // Wherever the screen leaves room, the dialog keeps its owner's centre.
+        const QPoint wanted = window.frameGeometry().center() - QPoint(placed.width() / 2, placed.height() / 2);
+        if (room.contains(QRect(wanted, placed.size())))
+            QVERIFY(qAbs(placed.center().x() - window.frameGeometry().center().x()) <= 1);
+    } else {
+        QCOMPARE(placed.topLeft(), room.topLeft());
+    }
 }
 
 QTEST_MAIN(tst_Form)

@@ -688,7 +688,8 @@ void tst_frmMain::popupDependsOnWhereTheMouseWent()
     if (rowPopup) {
         QCOMPARE(last.entries,
             (QStringList{ QStringLiteral("編集(&E)"), QStringLiteral("----"), QStringLiteral("削除(&D)"),
-                QStringLiteral("復元(&R)"), QStringLiteral("----"), QStringLiteral("エクスプローラ(&E)") }));
+                QStringLiteral("復元(&R)"), QStringLiteral("履歴(&H)"), QStringLiteral("その他の履歴"),
+                QStringLiteral("----"), QStringLiteral("エクスプローラ(&E)") }));
         QCOMPARE(last.bold, QStringList{ QStringLiteral("編集(&E)") });
         QCOMPARE(last.defaultEntry, QStringLiteral("編集(&E)"));
         QCOMPARE(last.explorerEnabled, explorer);
@@ -702,8 +703,8 @@ void tst_frmMain::popupDependsOnWhereTheMouseWent()
     // Once closed, the pop-up has all its entries back.
     QCOMPARE(visibleEntries(form.mnuPopup),
         (QStringList{ QStringLiteral("追加(&A)"), QStringLiteral("編集(&E)"), QStringLiteral("----"),
-            QStringLiteral("削除(&D)"), QStringLiteral("復元(&R)"), QStringLiteral("----"),
-            QStringLiteral("エクスプローラ(&E)") }));
+            QStringLiteral("削除(&D)"), QStringLiteral("復元(&R)"), QStringLiteral("履歴(&H)"),
+            QStringLiteral("その他の履歴"), QStringLiteral("----"), QStringLiteral("エクスプローラ(&E)") }));
 }
 
 void tst_frmMain::deleteItem_data()

@@ -50,12 +50,14 @@ public:
     QAction *mnuFileDeleteRegistry, *mnuFileExit;
     QAction *mnuItemAdd, *mnuItemEdit, *mnuItemDelete, *mnuItemExplorer;
     QMenu *mnuItemRestore;
+    QAction *mnuItemHistory, *mnuItemOtherHistory;
     QAction *mnuViewToolbar, *mnuViewStatusbar, *mnuViewOption;
     QAction *mnuHelpContents, *mnuHelpSearchTopic, *mnuHelpAbout;
 
     QMenu *mnuPopup;
     QAction *mnuPopupAdd, *mnuPopupEdit, *mnuPopupBar, *mnuPopupDelete, *mnuPopupBar2, *mnuPopupExplorer;
     QMenu *mnuPopupRestore;
+    QAction *mnuPopupHistory, *mnuPopupOtherHistory;
 
     // The help's main page, set at load.
     QString helpFile() const { return m_helpFile; }
@@ -115,6 +117,9 @@ private:
     void OpenItemFolder();
     void ShowOptions();
     void ShowAbout();
+    // The runs kept for the selected item, and those of no item in the list.
+    void ShowHistory();
+    void ShowOtherHistory();
     void updateExplorerEntry(QAction *entry);
     void rebuildRestoreList(QMenu *list);
     void clearRestoreList(QMenu *list);

@@ -91,6 +91,8 @@ void frmMain::buildMenus()
     mnuItem->addSeparator()->setObjectName(QStringLiteral("mnuItemBar"));
     mnuItemDelete = entry(mnuItem, "mnuItemDelete", QStringLiteral("削除(&D)"), QKeySequence(Qt::Key_Delete));
     mnuItemRestore = restoreSubmenu(mnuItem, "mnuItemRestore", "mnuItemRestoreList");
+    mnuItemHistory = entry(mnuItem, "mnuItemHistory", QStringLiteral("履歴(&H)"));
+    mnuItemOtherHistory = entry(mnuItem, "mnuItemOtherHistory", QStringLiteral("その他の履歴"));
     mnuItem->addSeparator()->setObjectName(QStringLiteral("mnuItemBar2"));
     mnuItemExplorer = entry(mnuItem, "mnuItemExplorer", QStringLiteral("エクスプローラ(&E)"));
 
@@ -118,6 +120,8 @@ void frmMain::buildMenus()
     mnuPopupBar->setObjectName(QStringLiteral("mnuPopupBar"));
     mnuPopupDelete = entry(mnuPopup, "mnuPopupDelete", QStringLiteral("削除(&D)"));
     mnuPopupRestore = restoreSubmenu(mnuPopup, "mnuPopupRestore", "mnuPopupRestoreList");
+    mnuPopupHistory = entry(mnuPopup, "mnuPopupHistory", QStringLiteral("履歴(&H)"));
+    mnuPopupOtherHistory = entry(mnuPopup, "mnuPopupOtherHistory", QStringLiteral("その他の履歴"));
     mnuPopupBar2 = mnuPopup->addSeparator();
     mnuPopupBar2->setObjectName(QStringLiteral("mnuPopupBar2"));
     mnuPopupExplorer = entry(mnuPopup, "mnuPopupExplorer", QStringLiteral("エクスプローラ(&E)"));
@@ -134,6 +138,8 @@ void frmMain::buildMenus()
     connect(mnuItemEdit, &QAction::triggered, this, &frmMain::EditItem);
     connect(mnuItemDelete, &QAction::triggered, this, &frmMain::DeleteItem);
     connect(mnuItemExplorer, &QAction::triggered, this, &frmMain::OpenItemFolder);
+    connect(mnuItemHistory, &QAction::triggered, this, &frmMain::ShowHistory);
+    connect(mnuItemOtherHistory, &QAction::triggered, this, &frmMain::ShowOtherHistory);
     connect(mnuView, &QMenu::aboutToShow, this, &frmMain::mnuView_Click);
     connect(mnuViewToolbar, &QAction::triggered, this, &frmMain::mnuViewToolbar_Click);
     connect(mnuViewStatusbar, &QAction::triggered, this, &frmMain::mnuViewStatusbar_Click);
@@ -148,6 +154,8 @@ void frmMain::buildMenus()
     connect(mnuPopupEdit, &QAction::triggered, this, &frmMain::EditItem);
     connect(mnuPopupDelete, &QAction::triggered, this, &frmMain::DeleteItem);
     connect(mnuPopupExplorer, &QAction::triggered, this, &frmMain::OpenItemFolder);
+    connect(mnuPopupHistory, &QAction::triggered, this, &frmMain::ShowHistory);
+    connect(mnuPopupOtherHistory, &QAction::triggered, this, &frmMain::ShowOtherHistory);
 }
 
 void frmMain::tlbMain_ButtonClick(const QString &key)
@@ -197,6 +205,9 @@ void frmMain::mnuItem_Click()
     const bool empty = lvwMain->rowCount() == 0;
     for (QAction *a : { mnuItemEdit, mnuItemDelete, mnuItemRestore->menuAction(), mnuItemExplorer })
         a->setEnabled(!empty);
+    // The list may hold rows with none selected (after a removal): a history
+    // is always one item's.
+    mnuItemHistory->setEnabled(selectedRow() >= 0);
     if (empty)
         return;
     updateExplorerEntry(mnuItemExplorer);
@@ -294,8 +305,8 @@ void frmMain::lvwMain_MouseUp(Qt::MouseButtons released, const QPoint &position)
         mblnItemClicked = false;
         return;
     }
-    const QList<QAction *> rowEntries
-        = { mnuPopupBar, mnuPopupEdit, mnuPopupDelete, mnuPopupRestore->menuAction(), mnuPopupBar2, mnuPopupExplorer };
+    const QList<QAction *> rowEntries = { mnuPopupBar, mnuPopupEdit, mnuPopupDelete, mnuPopupRestore->menuAction(),
+        mnuPopupHistory, mnuPopupOtherHistory, mnuPopupBar2, mnuPopupExplorer };
     for (QAction *a : rowEntries)
         a->setVisible(false);
     showPopup(global, mnuPopupAdd);
