@@ -170,11 +170,11 @@ void tst_ItemListSharing::everyProcessKeepsItsItemOptions_data()
         u"B:opt B strip"_s, u"B:close"_s, u"A:close"_s } << u"A=GBK B=strip"_s;
     QTest::newRow("the same item's options: the later save's change holds") << QStringList{ u"A:open"_s, u"B:open"_s,
         u"A:opt A GBK"_s, u"B:opt A CP437"_s, u"A:close"_s, u"B:close"_s } << u"A=CP437"_s;
-    QTest::newRow("options follow an edit while another window adds") << QStringList{ u"A:open"_s,
-        u"A:opt B strip,BIG5"_s, u"A:close"_s, u"A:open"_s, u"B:open"_s, u"A:editopt B X"_s, u"B:add C"_s, u"B:close"_s,
+    QTest::newRow("options follow an edit while another window adds") << QStringList{ u"C:open"_s,
+        u"C:opt B strip,BIG5"_s, u"C:close"_s, u"A:open"_s, u"B:open"_s, u"A:editopt B X"_s, u"B:add C"_s, u"B:close"_s,
         u"A:close"_s } << u"X=strip,BIG5"_s;
-    QTest::newRow("a deleted item's options go; another window's stay") << QStringList{ u"A:open"_s,
-        u"A:opt A EUC-KR"_s, u"A:opt B strip"_s, u"A:close"_s, u"A:open"_s, u"B:open"_s, u"A:delete A"_s,
+    QTest::newRow("a deleted item's options go; another window's stay") << QStringList{ u"C:open"_s,
+        u"C:opt A EUC-KR"_s, u"C:opt B strip"_s, u"C:close"_s, u"A:open"_s, u"B:open"_s, u"A:delete A"_s,
         u"B:opt B UTF-8"_s, u"B:close"_s, u"A:close"_s } << u"B=UTF-8"_s;
     QTest::newRow("a window that never touched options keeps them") << QStringList{ u"A:open"_s, u"A:opt A strip"_s,
         u"B:open"_s, u"A:close"_s, u"B:sort"_s, u"B:add C"_s, u"B:close"_s }

@@ -1,4 +1,4 @@
-#include "platform/Paths.h"
+#include "platform/Shell.h"
 #include "platform/archiver/ArchiverRegistry.h"
 #include "support/ArchiveWriter.h"
 #include "support/ArchiverRun.h"
@@ -380,7 +380,7 @@ void tst_SelectListing::longNamesListWholeAsExtractionWritesThem()
     QFETCH(QByteArray, name);
     QTemporaryDir dir;
     const QString archive = dir.filePath(QStringLiteral("long.zip"));
-    test::writeZip(archive, { { name, "long" }, { "short.txt", "short" } });
+    test::writeZip(archive, QList<test::ArchiveEntry>{ { name, "long" }, { "short.txt", "short" } });
     if (QTest::currentTestFailed())
         return;
 
