@@ -385,7 +385,7 @@ void tst_frmItem::accelerators_data()
     QTest::newRow("Alt+P moves to the file pattern") << int(Qt::Key_P) << QStringLiteral("txtPattern");
     QTest::newRow("Alt+R moves to the related file") << int(Qt::Key_R) << QStringLiteral("txtRelation");
     QTest::newRow("Alt+F moves to the target folder") << int(Qt::Key_F) << QStringLiteral("txtFolder");
-    QTest::newRow("Alt+C moves to the name encoding") << int(Qt::Key_C) << QStringLiteral("cboEncoding");
+    QTest::newRow("Alt+K moves to the name encoding") << int(Qt::Key_K) << QStringLiteral("cboEncoding");
     QTest::newRow("Alt+S moves to the top folder box") << int(Qt::Key_S) << QStringLiteral("chkStripTop");
 }
 

@@ -15,9 +15,11 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void addPreparesTheEditorForTheArchive_data();
     void addPreparesTheEditorForTheArchive();
     void clickingAFolderMakesItTheTarget();
+    void everyAcceleratorIsItsOwn();
     void opensCentredOnTheScreenNotOnTheActiveWindow();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne();
@@ -486,6 +489,28 @@ void tst_frmMelt::addPreparesTheEditorForTheArchive()
     QVERIFY(core::CurrentItem);
     QVERIFY(m_library->commands.isEmpty());
     QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), kAbsent);
+}
+
+void tst_frmMelt::everyAcceleratorIsItsOwn()
+{
+    // Two controls with one letter: the key reaches whichever comes first.
+    for (QWidget *form : { static_cast<QWidget *>(&open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")))),
+             static_cast<QWidget *>(&platform::formInstance<ui::frmItem>()) }) {
+        QStringList letters;
+        const QRegularExpression mnemonic(QStringLiteral("&([A-Za-z])"));
+        for (QWidget *w : form->findChildren<QWidget *>()) {
+            QString text;
+            if (auto *label = qobject_cast<QLabel *>(w))
+                text = label->text();
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                text = button->text();
+            if (const QRegularExpressionMatch m = mnemonic.match(text); m.hasMatch())
+                letters << m.captured(1).toUpper();
+        }
+        QVERIFY(letters.size() >= 4);
+        QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+    }
+    platform::formInstance<ui::frmItem>().Unload();
 }
 
 void tst_frmMelt::clickingAFolderMakesItTheTarget()
