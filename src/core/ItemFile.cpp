@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -377,7 +378,10 @@ ItemFile::ReadResult ItemFile::read()
     return { std::move(contents.records), std::nullopt, contents.unreadable, contents.cut };
 }
 
-namespace {
+size_t qHash(const ItemRecord &record, size_t seed)
+{
+    return qHashMulti(seed, record.Title, record.Pattern, record.Output, record.Relation);
+}
 
 // Puts bytes at path whole or not at all.
 std::optional<ItemFileError> saveWhole(const QString &path, const QByteArray &bytes)
@@ -399,6 +403,8 @@ std::optional<ItemFileError> saveWhole(const QString &path, const QByteArray &by
         return ItemFileError{ path, file.errorString() };
     return std::nullopt;
 }
+
+namespace {
 
 bool holdsBytes(const QString &path, const QByteArray &bytes)
 {

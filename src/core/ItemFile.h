@@ -21,6 +21,9 @@ struct ItemRecord {
     friend bool operator==(const ItemRecord &, const ItemRecord &) = default;
 };
 
+// Records have no key but their texts: a record is its four texts.
+size_t qHash(const ItemRecord &record, size_t seed = 0);
+
 // How the bytes of ITEM.DAT are encoded. Files made on Linux are UTF-8; a file
 // brought over from Windows is Shift_JIS (CP932). Some Windows editors save
 // text as UTF-8 or UTF-16 behind a byte-order mark; such a file is written
@@ -117,6 +120,10 @@ private:
     // The bytes last read, while the records read from them lack something.
     QByteArray m_incompleteBytes;
 };
+
+// Puts bytes at path whole or not at all: a temporary file beside it, flushed,
+// then renamed over it.
+std::optional<ItemFileError> saveWhole(const QString &path, const QByteArray &bytes);
 
 // Where ITEM.DAT lives: beside the executable when the program is not an
 // installed copy (a portable copy) and that folder is writable or already

@@ -19,11 +19,6 @@ Q_LOGGING_CATEGORY(lcItemList, "pellora.core.itemlist")
 
 namespace pellora::core {
 
-size_t qHash(const ItemRecord &r, size_t seed = 0)
-{
-    return qHashMulti(seed, r.Title, r.Pattern, r.Output, r.Relation);
-}
-
 namespace {
 
 const QString kFileName = QStringLiteral("ITEM.DAT");
@@ -168,10 +163,16 @@ namespace {
 
 // What tells one version of a file from the next without reading it: a save
 // puts a new file in place, with its own time.
-QString stampOf(const QString &path)
+QString fileStamp(const QString &path)
 {
     const QFileInfo info(path);
     return path + u'|' + QString::number(info.lastModified().toMSecsSinceEpoch()) + u'|' + QString::number(info.size());
+}
+
+// The list and its options file: a save writes both, the options last.
+QString stampOf(const QString &path)
+{
+    return fileStamp(path) + u'|' + fileStamp(itemOptionsPath(path));
 }
 
 } // namespace
@@ -182,10 +183,13 @@ ItemFile::ReadResult ItemListStore::load()
     m_stamp = stampOf(m_path);
     ItemFile::ReadResult result = ItemFile(m_path).read();
     m_base = result.records;
+    m_baseOptions = ItemOptionsFile(m_path).read();
+    m_options = m_baseOptions;
     return result;
 }
 
-std::optional<QList<ItemRecord>> ItemListStore::refresh(const QList<ItemRecord> &mine)
+std::optional<QList<ItemRecord>> ItemListStore::refresh(
+    const QList<ItemRecord> &mine, const ItemOptionsMap *mineOptions)
 {
     // No lock: a save replaces the file whole, so a reader sees the list
     // before or after it, never half of it.
@@ -196,10 +200,15 @@ std::optional<QList<ItemRecord>> ItemListStore::refresh(const QList<ItemRecord> 
         return std::nullopt;
     m_stamp = stampOf(current);
     ItemFile::ReadResult read = ItemFile(current).read();
-    if (read.error || read.records == m_base)
+    if (read.error)
+        return std::nullopt;
+    ItemOptionsMap theirOptions = ItemOptionsFile(current).read();
+    if (read.records == m_base && theirOptions == m_baseOptions)
         return std::nullopt;
     QList<ItemRecord> merged = mergeItemLists(m_base, mine, read.records);
+    m_options = mergeItemOptions(m_baseOptions, mineOptions ? *mineOptions : m_options, theirOptions);
     m_base = std::move(read.records);
+    m_baseOptions = std::move(theirOptions);
     m_path = current;
     return merged;
 }
@@ -212,7 +221,8 @@ QString ItemListStore::lockPath() const
     return m_place.standIn + QStringLiteral(".lock");
 }
 
-ItemListStore::SaveResult ItemListStore::save(const QList<ItemRecord> &mine, const Arrange &arrange)
+ItemListStore::SaveResult ItemListStore::save(
+    const QList<ItemRecord> &mine, const Arrange &arrange, const ItemOptionsMap *mineOptions)
 {
     platform::FileLock lock(lockPath());
     QString reason;
@@ -240,6 +250,11 @@ ItemListStore::SaveResult ItemListStore::save(const QList<ItemRecord> &mine, con
         theirs = std::move(read.records);
     }
     QList<ItemRecord> merged = mergeItemLists(m_base, mine, theirs);
+    // Options that cannot be read are kept aside by the write, not lost.
+    ItemOptionsFile currentOptions(current);
+    const ItemOptionsMap theirOptions = currentOptions.read();
+    const ItemOptionsMap mergedOptions
+        = mergeItemOptions(m_baseOptions, mineOptions ? *mineOptions : m_options, theirOptions);
     // Unchanged, the caller's list is already in its order.
     if (arrange && merged != mine)
         merged = arrange(std::move(merged));
@@ -255,15 +270,32 @@ ItemListStore::SaveResult ItemListStore::save(const QList<ItemRecord> &mine, con
         m_base = theirs;
         return { merged, error, {} };
     }
+    ItemOptionsFile targetOptions(target);
+    if (target != current)
+        targetOptions.read(); // for what it holds that this version cannot read
+    ItemOptionsFile &optionsOut = target == current ? currentOptions : targetOptions;
+    if (std::optional<ItemFileError> error = optionsOut.write(mergedOptions)) {
+        // The list is written; the options stay to be saved by the next save.
+        m_path = target;
+        m_stamp = stampOf(target);
+        m_base = merged;
+        m_baseOptions = theirOptions;
+        m_options = mergedOptions;
+        return { merged, error, {} };
+    }
     // The stand-in's list has come home: leave no second list behind.
-    if (!toStandIn && current == m_place.standIn)
+    if (!toStandIn && current == m_place.standIn) {
         QFile::remove(m_place.standIn);
+        QFile::remove(itemOptionsPath(m_place.standIn));
+    }
     SaveResult result{ merged, std::nullopt, {} };
     if (toStandIn && m_path != m_place.standIn)
         result.movedTo = target;
     m_path = target;
     m_stamp = stampOf(target);
     m_base = std::move(merged);
+    m_baseOptions = mergedOptions;
+    m_options = mergedOptions;
     result.records = m_base;
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 
 #include <QList>
 #include <QString>
@@ -41,13 +42,18 @@ QString currentItemListPath();
 // The item list as the main window loads and saves it. Several processes may
 // hold the list at once (one per archive opened, and the item list window),
 // so a save never writes a window's rows blindly: under a lock it merges
-// them with what the file holds now.
+// them with what the file holds now. The items' options, in their file
+// beside the list, are merged and written the same way under the same lock.
 class ItemListStore final {
 public:
     explicit ItemListStore(ItemListPlace place);
 
-    // Reads the list saved last and remembers it as the base of the next save.
+    // Reads the list saved last, and its options, and remembers both as the
+    // base of the next save.
     ItemFile::ReadResult load();
+
+    // The options as the last load, save or refresh left them.
+    const ItemOptionsMap &options() const { return m_options; }
 
     struct SaveResult {
         // The merged list: what the file holds now on success. The caller
@@ -61,12 +67,17 @@ public:
     // Receives the merged list, when it differs from mine, and gives it back
     // in the order to write (the window's sorting, if any).
     using Arrange = std::function<QList<ItemRecord>(QList<ItemRecord>)>;
-    SaveResult save(const QList<ItemRecord> &mine, const Arrange &arrange = {});
+    // mineOptions: this window's options; null when it changed none since
+    // the base. The merged options are options() afterwards.
+    SaveResult save(
+        const QList<ItemRecord> &mine, const Arrange &arrange = {}, const ItemOptionsMap *mineOptions = nullptr);
 
-    // When the list saved last differs from the base: mine merged with it,
-    // which becomes the base (the caller shows the merged list). Nothing when
-    // no other process saved since, or the list cannot be read now.
-    std::optional<QList<ItemRecord>> refresh(const QList<ItemRecord> &mine);
+    // When the list or the options saved last differ from the base: mine
+    // merged with them, which become the base (the caller shows the merged
+    // list and takes options()). Nothing when no other process saved since,
+    // or the list cannot be read now.
+    std::optional<QList<ItemRecord>> refresh(
+        const QList<ItemRecord> &mine, const ItemOptionsMap *mineOptions = nullptr);
 
     const ItemListPlace &place() const { return m_place; }
     // Where the last load or save found or put the list.
@@ -78,7 +89,9 @@ private:
     ItemListPlace m_place;
     QString m_path;
     QList<ItemRecord> m_base;
-    QString m_stamp; // the version of the list the base came from
+    ItemOptionsMap m_baseOptions;
+    ItemOptionsMap m_options;
+    QString m_stamp; // the version of the list and options the base came from
 };
 
 } // namespace pellora::core

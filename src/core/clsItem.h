@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ItemOptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -37,6 +39,9 @@ public:
     void setOutput(const QString &output);
     QString Relation() const { return m_relation; }
     void setRelation(const QString &relation) { m_relation = relation; }
+    // How the item's archives name their entries (encoding, top folder).
+    const ItemOptions &Options() const { return m_options; }
+    void setOptions(const ItemOptions &options) { m_options = options; }
 
     // The file name of Path, extension included (all of Path without a separator).
     QString Name() const;
@@ -68,6 +73,7 @@ private:
     QString m_pattern;
     QString m_output;
     QString m_relation;
+    ItemOptions m_options;
 };
 
 // The record start-up makes from the command line; the windows of one run

@@ -20,7 +20,7 @@
 namespace pellora::extract {
 
 MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath, const QString &outputFolder,
-    const QString &file, const QString &command)
+    const QString &file, const QString &command, const arc::NameOptions &names)
 {
     MeltCall call;
     QString switches;
@@ -40,6 +40,12 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
     }
     if (command != core::kMissing)
         switches = command;
+    // After the user's switches, which may be any: the names must come out
+    // as the listing showed them, so one entry asked for by name is found.
+    if (names.stripTopFolder)
+        switches += QStringLiteral(" --strip-top");
+    if (arc::nameEncodings().contains(names.encoding))
+        switches += QStringLiteral(" --names=") + names.encoding;
     // The texts are quoted without escapes, so a quote inside one would end
     // it early and the rest would be read as another argument.
     for (const QString &text : { archivePath, outputFolder, file }) {
@@ -88,13 +94,14 @@ struct LibraryRun {
 // Composes and makes the library call. Refusals before the library runs are
 // returned as messages with the style of their box; nothing is written then.
 LibraryRun runLibrary(const QString &archiveType, const QString &path, const QString &titleOrName,
-    const QString &historyTitle, const QString &output, const QString &file, const QString &command, int *style)
+    const QString &historyTitle, const QString &output, const QString &file, const QString &command,
+    const arc::NameOptions &names, int *style)
 {
     LibraryRun run;
     run.outputFolder = output;
     if (IsAbsoluteFolder(run.outputFolder))
         run.outputFolder = platform::withTrailingSeparator(run.outputFolder);
-    const extract::MeltCall call = extract::composeMeltCall(archiveType, path, run.outputFolder, file, command);
+    const extract::MeltCall call = extract::composeMeltCall(archiveType, path, run.outputFolder, file, command, names);
     *style = platform::vbOKOnly;
     const auto library = call.library.isEmpty() ? nullptr : arc::ArchiverRegistry::find(call.library);
     if (call.library.isEmpty() || (call.refusal.isEmpty() && !library)) {
@@ -149,7 +156,7 @@ int clsItem::MeltUnattended(QString *report)
 {
     int style = 0;
     const LibraryRun run = runLibrary(m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_title, m_output,
-        QStringLiteral("*.*"), kMissing, &style);
+        QStringLiteral("*.*"), kMissing, m_options.names(), &style);
     if (!run.ran) {
         *report = run.report;
         return -1;
@@ -169,8 +176,8 @@ void clsItem::Melt(const QString &file, const QString &output, const QString &co
     // for a look that fails is no failure of the run.
     const bool wholeIntoItem = requested == m_output && file == u"*.*";
     int style = 0;
-    const LibraryRun run = runLibrary(
-        m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_title, requested, file, command, &style);
+    const LibraryRun run = runLibrary(m_archiveType, m_path, m_title.isEmpty() ? Name() : m_title, m_title, requested,
+        file, command, m_options.names(), &style);
     if (!run.ran) {
         if (wholeIntoItem)
             gblnExtractionFailed = true;

@@ -36,6 +36,7 @@ RouteOutcome routeArchive(const QString &path)
     item.setTitle(candidates.first().Title);
     item.setOutput(candidates.first().Output);
     item.setRelation(candidates.first().Relation);
+    item.setOptions(core::itemOptionsOf(core::currentItemListPath(), candidates.first()));
     outcome.title = item.Title();
     outcome.output = item.Output();
     const int code = item.MeltUnattended(&outcome.report);

@@ -23,6 +23,8 @@ using platform::twips;
 namespace {
 
 enum Column { kTitleColumn = 0, kOutputColumn = 1, kRelationColumn = 2 };
+constexpr int kStripRole = Qt::UserRole + 1;
+constexpr int kEncodingRole = Qt::UserRole + 2;
 
 const QString kPrompt = QStringLiteral("複数のパターンにマッチしました。解凍先を選択してください。");
 
@@ -133,11 +135,16 @@ void frmOverlap::Form_Load()
     Form_Resize();
 }
 
-void frmOverlap::addRow(const QString &title, const QString &output, const QString &relation)
+void frmOverlap::addRow(
+    const QString &title, const QString &output, const QString &relation, const core::ItemOptions &options)
 {
     const int row = lvwOverlap->rowCount();
     lvwOverlap->insertRow(row);
-    lvwOverlap->setItem(row, kTitleColumn, new TextCell(title));
+    auto *titleCell = new TextCell(title);
+    // The item's name options travel with its row through sorting.
+    titleCell->setData(kStripRole, options.stripTopFolder);
+    titleCell->setData(kEncodingRole, options.nameEncoding);
+    lvwOverlap->setItem(row, kTitleColumn, titleCell);
     lvwOverlap->setItem(row, kOutputColumn, new TextCell(output));
     lvwOverlap->setItem(row, kRelationColumn, new TextCell(relation));
     // Once sorted, the list stays sorted as rows arrive.
@@ -308,6 +315,10 @@ void frmOverlap::chooseRow(int row)
     if (const auto &item = core::CurrentItem) {
         item->setOutput(lvwOverlap->item(row, kOutputColumn)->text());
         item->setRelation(lvwOverlap->item(row, kRelationColumn)->text());
+        core::ItemOptions options;
+        options.stripTopFolder = lvwOverlap->item(row, kTitleColumn)->data(kStripRole).toBool();
+        options.nameEncoding = lvwOverlap->item(row, kTitleColumn)->data(kEncodingRole).toString();
+        item->setOptions(options);
         item->Melt(QStringLiteral("*.*"), core::kMissing, core::kMissing);
     }
     accept();

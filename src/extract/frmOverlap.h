@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ItemOptions.h"
 #include "platform/gui/Form.h"
 
 #include <QDialog>
@@ -22,7 +23,8 @@ public:
     explicit frmOverlap(QWidget *parent = nullptr);
 
     // One matching item: software name, target folder, related file.
-    void addRow(const QString &title, const QString &output, const QString &relation);
+    void addRow(
+        const QString &title, const QString &output, const QString &relation, const core::ItemOptions &options = {});
 
     // Extracts into the selected row and closes; does nothing without one.
     void choose();

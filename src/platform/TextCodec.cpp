@@ -135,4 +135,12 @@ QString decodeUtf8OrCp932(const QByteArray &bytes)
     return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : decodeCp932(bytes);
 }
 
+std::optional<QString> decodeCharset(const QByteArray &bytes, const char *charset)
+{
+    const auto out = convert("UTF-8", charset, bytes, true, QByteArrayLiteral("\xEF\xBF\xBD"));
+    if (!out)
+        return std::nullopt;
+    return QString::fromUtf8(*out);
+}
+
 } // namespace pellora::platform

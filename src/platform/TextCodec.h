@@ -37,4 +37,8 @@ std::optional<QByteArray> encodeCp932(const QString &text);
 // unknown origin are read.
 QString decodeUtf8OrCp932(const QByteArray &bytes);
 
+// Decodes bytes in a charset iconv knows by that name ("GBK", "CP437", ...).
+// Bytes that do not decode become U+FFFD; nothing when iconv lacks the charset.
+std::optional<QString> decodeCharset(const QByteArray &bytes, const char *charset);
+
 } // namespace pellora::platform

@@ -7,10 +7,15 @@
 //   remove X        remove the item named X
 //   edit X Y        rewrite the item named X as the item named Y
 //   sort            click the first column's header (sorts by name)
+//   opt X V         give the item named X the options V as the editor does:
+//                   "strip", an encoding, or both as "strip,GBK"
+//   editopt X Y     rewrite X as Y as the editor does, its options with it
+//   delete X        delete the item named X as the Delete command does
 //   close           unload the window (saves the list) and end
 // Each command answers with one line: "rows=<names>" and, after a bar, the
 // message boxes asked since the last answer.
 
+#include "core/clsItem.h"
 #include "platform/gui/Form.h"
 #include "support/LetterItems.h"
 #include "support/RecordingShell.h"
@@ -68,6 +73,23 @@ int main(int argc, char *argv[])
             form->lvwMain->removeRow(rowNamed(*form, words.value(1)));
         } else if (form && command == u"edit") {
             form->setRowTexts(rowNamed(*form, words.value(1)), test::letterRow((words.value(2) + u'?').at(0)));
+        } else if (form && command == u"opt") {
+            core::ItemOptions options;
+            for (const QString &value : words.value(2).split(u',', Qt::SkipEmptyParts)) {
+                if (value == u"strip")
+                    options.stripTopFolder = true;
+                else
+                    options.nameEncoding = value;
+            }
+            const int row = rowNamed(*form, words.value(1));
+            form->setRowTexts(row, form->rowTexts(row), options);
+        } else if (form && command == u"editopt") {
+            const int row = rowNamed(*form, words.value(1));
+            form->setRowTexts(row, test::letterRow((words.value(2) + u'?').at(0)), form->rowOptions(row));
+        } else if (form && command == u"delete") {
+            core::gblnNoRemoveBox = true;
+            form->selectRow(rowNamed(*form, words.value(1)));
+            form->mnuItemDelete->trigger();
         } else if (form && command == u"sort") {
             Q_EMIT form->lvwMain->horizontalHeader()->sectionClicked(0);
         } else if (form && command == u"close") {

@@ -1,4 +1,5 @@
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 #include "support/LetterItems.h"
 #include "support/TestSupport.h"
 
@@ -45,6 +46,8 @@ private Q_SLOTS:
     void cleanup();
     void everyProcessKeepsItsChanges_data();
     void everyProcessKeepsItsChanges();
+    void everyProcessKeepsItsItemOptions_data();
+    void everyProcessKeepsItsItemOptions();
     void readOnlyFolderKeepsTheListAndSaysWhereChangesGo();
 
 private:
@@ -157,6 +160,47 @@ void tst_ItemListSharing::everyProcessKeepsItsChanges_data()
         u"B:open"_s, u"A:edit B X"_s, u"B:add C"_s, u"B:close"_s, u"A:close"_s } << u"ACX"_s;
     QTest::newRow("a sorted window sorts what others added")
         << QStringList{ u"A:open"_s, u"A:sort"_s, u"B:open"_s, u"B:add C"_s, u"B:close"_s, u"A:close"_s } << u"CBA"_s;
+}
+
+void tst_ItemListSharing::everyProcessKeepsItsItemOptions_data()
+{
+    QTest::addColumn<QStringList>("steps"); // "<peer>:<command>"
+    QTest::addColumn<QString>("stored"); // the items' options at the end
+    QTest::newRow("options set in two windows both stay") << QStringList{ u"A:open"_s, u"B:open"_s, u"A:opt A GBK"_s,
+        u"B:opt B strip"_s, u"B:close"_s, u"A:close"_s } << u"A=GBK B=strip"_s;
+    QTest::newRow("the same item's options: the later save's change holds") << QStringList{ u"A:open"_s, u"B:open"_s,
+        u"A:opt A GBK"_s, u"B:opt A CP437"_s, u"A:close"_s, u"B:close"_s } << u"A=CP437"_s;
+    QTest::newRow("options follow an edit while another window adds") << QStringList{ u"C:open"_s,
+        u"C:opt B strip,BIG5"_s, u"C:close"_s, u"A:open"_s, u"B:open"_s, u"A:editopt B X"_s, u"B:add C"_s, u"B:close"_s,
+        u"A:close"_s } << u"X=strip,BIG5"_s;
+    QTest::newRow("a deleted item's options go; another window's stay") << QStringList{ u"C:open"_s,
+        u"C:opt A EUC-KR"_s, u"C:opt B strip"_s, u"C:close"_s, u"A:open"_s, u"B:open"_s, u"A:delete A"_s,
+        u"B:opt B UTF-8"_s, u"B:close"_s, u"A:close"_s } << u"B=UTF-8"_s;
+    QTest::newRow("a window that never touched options keeps them") << QStringList{ u"A:open"_s, u"A:opt A strip"_s,
+        u"B:open"_s, u"A:close"_s, u"B:sort"_s, u"B:add C"_s, u"B:close"_s }
+                                                                    << u"A=strip"_s;
+}
+
+void tst_ItemListSharing::everyProcessKeepsItsItemOptions()
+{
+    QFETCH(QStringList, steps);
+    writeList(u"AB"_s);
+    for (const QString &step : steps) {
+        const QString answer = peer(step.at(0)).ask(step.mid(2));
+        QVERIFY2(answer.startsWith(u"rows="_s), qPrintable(step + u" -> "_s + answer));
+    }
+    const core::ItemOptionsMap options = core::ItemOptionsFile(itemFile()).read();
+    QStringList parts;
+    for (auto it = options.cbegin(); it != options.cend(); ++it) {
+        QStringList values;
+        if (it->stripTopFolder)
+            values << u"strip"_s;
+        if (!it->nameEncoding.isEmpty())
+            values << it->nameEncoding;
+        parts << it.key().Title + u'=' + values.join(u',');
+    }
+    parts.sort();
+    QTEST(parts.join(u' '), "stored");
 }
 
 void tst_ItemListSharing::everyProcessKeepsItsChanges()

@@ -2,9 +2,11 @@
 // "--route" and its exit codes, "--watch" and the downloads it routes.
 
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 #include "core/modRegistry.h"
 #include "support/PortableProgram.h"
 #include "support/TestSupport.h"
+#include "support/ZipBuilder.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void routeExitCodes_data();
     void routeExitCodes();
     void routeEscapesNamesInItsReport();
+    void routeFollowsTheItemsNameOptions();
     void watchRoutesCompleteDownloadsOnce_data();
     void watchRoutesCompleteDownloadsOnce();
     void watchLeavesFilesAlone_data();
@@ -195,6 +198,30 @@ void tst_Unattended::routeEscapesNamesInItsReport()
     QCOMPARE(run.code, 0);
     QVERIFY2(run.out.contains(QStringLiteral("evil\\n\\x1b[2J.zip")), qPrintable(run.out));
     QVERIFY(!run.out.contains(u'\x1b'));
+}
+
+void tst_Unattended::routeFollowsTheItemsNameOptions()
+{
+    // A versioned top folder and a name written on a Chinese system: the
+    // item asks for both to be undone.
+    writeItems({ QStringLiteral("foo-*.zip") });
+    const core::ItemRecord item = core::ItemFile(m_app->itemListPath()).read().records.value(0);
+    core::ItemOptionsMap options;
+    options[item].stripTopFolder = true;
+    options[item].nameEncoding = QStringLiteral("GBK");
+    QVERIFY(!core::ItemOptionsFile(m_app->itemListPath()).write(options));
+    const QString archive = m_app->path(QStringLiteral("dl/foo-1.2.3.zip"));
+    test::writeZip(archive,
+        { { "foo-1.2.3/", {}, false, false }, { "foo-1.2.3/readme.txt", "read me", false, false },
+            { "foo-1.2.3/doc/\xd6\xd0\xce\xc4.txt", "zh", false, false } });
+
+    const Run run = route({ archive });
+
+    QCOMPARE(run.code, 0);
+    QCOMPARE(test::fileHashes(target()).keys(),
+        QStringList({ QStringLiteral("doc/中文.txt"), QStringLiteral("readme.txt") }));
+    QVERIFY2(
+        run.out.contains(QStringLiteral("先頭のフォルダ foo-1.2.3/ を取り除いて解凍しました")), qPrintable(run.out));
 }
 
 void tst_Unattended::startWatching(QProcess &process, const QString &folder, const QString &busAddress)

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void cleanup();
     void composesTheCommandLineOfEachKindAndCaller_data();
     void composesTheCommandLineOfEachKindAndCaller();
+    void composesTheItemsNameOptions_data();
+    void composesTheItemsNameOptions();
     void buildsTheResultText();
     void showsTheReportThenDisposesOpensFolderAndRelatedFileInOrder();
     void noLogSkipsOnlyTheResultWindow();
@@ -156,6 +158,45 @@ void tst_Melt::composesTheCommandLineOfEachKindAndCaller()
         = extract::composeMeltCall(kind, QStringLiteral("/dl/say \"hi\".lzh"), QStringLiteral("/Tool/"), file, command);
     QVERIFY(quoted.commandLine.isEmpty());
     QVERIFY(!quoted.refusal.isEmpty());
+}
+
+void tst_Melt::composesTheItemsNameOptions_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<bool>("strip");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("LZH single entry: after -p, so the entry is named as listed")
+        << "LZH"
+        << "docs/a.txt" << QString(kMissing) << "GBK" << true
+        << R"(x -a1 -jp1 -p --strip-top --names=GBK "/dl/a b.lzh" "/Tool/" "docs/a.txt")";
+    QTest::newRow("ZIP encoding only") << "ZIP"
+                                       << "*.*" << QString(kMissing) << "CP437" << false
+                                       << R"(-x -i --names=CP437 "/dl/a b.zip" "/Tool/" "*.*")";
+    QTest::newRow("an encoding this version does not know is left out")
+        << "CAB"
+        << "*.*" << QString(kMissing) << "KOI8-R" << true << R"(-x -k -n --strip-top "/dl/a b.cab" "/Tool/" "*.*")";
+    QTest::newRow("switches given instead of the usual ones keep the options")
+        << "ZIP"
+        << "a.txt"
+        << "-x -o"
+        << "BIG5" << false << R"(-x -o --names=BIG5 "/dl/a b.zip" "/Tool/" "a.txt")";
+}
+
+void tst_Melt::composesTheItemsNameOptions()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, file);
+    QFETCH(QString, command);
+    QFETCH(QString, encoding);
+    QFETCH(bool, strip);
+    for (const char *setting : { "UnlhaCommandLine", "UnzipCommandLine", "CabCommandLine" })
+        core::WriteSetting(QString::fromLatin1(setting), core::kRegSz, QString());
+    const auto call = extract::composeMeltCall(kind, QStringLiteral("/dl/a b.") + kind.toLower(),
+        QStringLiteral("/Tool/"), file, command, arc::NameOptions{ encoding, strip });
+    QTEST(call.commandLine, "expected");
 }
 
 void tst_Melt::buildsTheResultText()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,7 +28,8 @@ inline bool itemListIsPrivate()
         && program.absoluteDir().dirName() == program.fileName();
 }
 
-// Removes this process's ITEM.DAT, or a folder a test made in its place.
+// Removes this process's ITEM.DAT, or a folder a test made in its place, and
+// the items' options beside it.
 inline void removeItemFile()
 {
     const QString path = core::itemFilePath();
@@ -35,6 +37,7 @@ inline void removeItemFile()
         QDir(path).removeRecursively();
     else
         QFile::remove(path);
+    QFile::remove(core::itemOptionsPath(path));
 }
 
 // Items as tests write them: rows of the four texts an item keeps (name,

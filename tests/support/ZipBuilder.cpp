@@ -43,7 +43,7 @@ void writeZip(const QString &path, const QList<ZipEntry> &entries)
     QByteArray archive;
     QByteArray directory;
     for (const ZipEntry &entry : entries) {
-        const quint16 flags = kUtf8Names | (entry.encrypted ? kEncrypted : 0);
+        const quint16 flags = (entry.utf8Flag ? kUtf8Names : 0) | (entry.encrypted ? kEncrypted : 0);
         // An encrypted body starts with a 12-byte header of its own.
         const QByteArray body = entry.encrypted ? QByteArray(12, '\x5a') + entry.data : entry.data;
         const quint32 offset = quint32(archive.size());

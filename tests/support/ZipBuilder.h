@@ -7,9 +7,10 @@
 namespace pellora::test {
 
 struct ZipEntry {
-    QByteArray name; // as stored: any bytes, flagged as UTF-8
+    QByteArray name; // as stored: any bytes, flagged as UTF-8 unless utf8Flag is off
     QByteArray data;
     bool encrypted = false; // flagged as encrypted the traditional way; the data is not readable
+    bool utf8Flag = true; // off: the name's bytes in whatever code page the archiver used
 };
 
 // Writes a ZIP of stored entries to path, for archives a test shapes on the

@@ -1,8 +1,10 @@
+#include "platform/Shell.h"
 #include "platform/archiver/ArchiverRegistry.h"
 #include "support/ArchiveWriter.h"
 #include "support/ArchiverRun.h"
 #include "support/FakeArchiver.h"
 #include "support/TestSupport.h"
+#include "support/ZipBuilder.h"
 #include "ui/select/SelectListing.h"
 
 #include <QDir>
@@ -98,6 +100,7 @@ private Q_SLOTS:
     void splitsOnlyOnTheSeparatorOfTheKind();
     void archivesThatCannotBeListedGiveNoRows_data();
     void archivesThatCannotBeListedGiveNoRows();
+    void listsNamesAsTheItemsOptionsMakeThem();
     void longNamesListWholeAsExtractionWritesThem_data();
     void longNamesListWholeAsExtractionWritesThem();
 
@@ -339,6 +342,30 @@ void tst_SelectListing::archivesThatCannotBeListedGiveNoRows()
     QVERIFY(listArchive(kind, file).empty());
 }
 
+void tst_SelectListing::listsNamesAsTheItemsOptionsMakeThem()
+{
+    // What the chooser offers as the related file must be the name the
+    // extraction writes: decoded and stripped the same way.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.zip"));
+    test::writeZip(path,
+        { { "tool-2.0/", {}, false, false }, { "tool-2.0/\x93\xc7\x82\xdd\x95\xa8.txt", "jp", false, false },
+            { "tool-2.0/doc/r\x82sum\x82.txt", "dos", false, false } });
+    const auto names = [&](const arc::NameOptions &options) {
+        SelectRows rows;
+        ui::ListArchive(QStringLiteral("ZIP"), path, nullptr, rows, options);
+        QStringList out;
+        for (const ui::SelectRow &r : rows)
+            out << r.relativePath();
+        return out;
+    };
+    const QString sep(platform::kPathSeparator);
+    QCOMPARE(names({ QStringLiteral("CP437"), true }),
+        QStringList({ QStringLiteral("ô╟é▌ò¿.txt"), QStringLiteral("doc") + sep + QStringLiteral("résumé.txt") }));
+    QCOMPARE(names({ {}, true }).first(), QStringLiteral("読み物.txt"));
+    QCOMPARE(names({}).first(), QStringLiteral("tool-2.0") + sep + QStringLiteral("読み物.txt"));
+}
+
 void tst_SelectListing::longNamesListWholeAsExtractionWritesThem_data()
 {
     QTest::addColumn<QByteArray>("name");
@@ -353,7 +380,7 @@ void tst_SelectListing::longNamesListWholeAsExtractionWritesThem()
     QFETCH(QByteArray, name);
     QTemporaryDir dir;
     const QString archive = dir.filePath(QStringLiteral("long.zip"));
-    test::writeZip(archive, { { name, "long" }, { "short.txt", "short" } });
+    test::writeZip(archive, QList<test::ArchiveEntry>{ { name, "long" }, { "short.txt", "short" } });
     if (QTest::currentTestFailed())
         return;
 

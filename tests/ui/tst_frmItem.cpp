@@ -1,4 +1,5 @@
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
@@ -16,9 +17,12 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -124,6 +128,8 @@ private Q_SLOTS:
     void folderButtonTakesThePickedFolder_data();
     void folderButtonTakesThePickedFolder();
     void helpOpensTheEditorsTopic();
+    void optionsFollowTheItemThroughEditSortAndDelete();
+    void archiveModeExtractsWithTheOptionsChosen();
 
 private:
     frmMain &openMain(const QList<QStringList> &rows);
@@ -251,7 +257,7 @@ void tst_frmItem::layoutFollowsTheForm()
         = whileEditorIsOpen([&] { QTest::mouseClick(main.tlbMain->widgetForAction(main.tlbNew), Qt::LeftButton); },
             [&](frmItem &editor) {
                 // A fixed border around the designed client area.
-                QCOMPARE(editor.size(), QSize(platform::twips(6810), platform::twips(2955)));
+                QCOMPARE(editor.size(), QSize(platform::twips(6810), platform::twips(3735)));
                 QCOMPARE(editor.minimumSize(), editor.maximumSize());
                 // Centred on the window that opened it.
                 const QPoint offset = editor.frameGeometry().center() - main.frameGeometry().center();
@@ -279,6 +285,23 @@ void tst_frmItem::layoutFollowsTheForm()
                 // The buttons stand below the frame.
                 for (QPushButton *b : { editor.cmdOK, editor.cmdCancel, editor.cmdHelp })
                     QVERIFY(b->geometry().top() > editor.fraItem->geometry().bottom());
+                // The options sit under the four fields, inside the frame,
+                // and their texts fit.
+                QCOMPARE(editor.lblEncoding->buddy(), editor.cboEncoding);
+                for (QWidget *w : { static_cast<QWidget *>(editor.lblEncoding),
+                         static_cast<QWidget *>(editor.chkStripTop), static_cast<QWidget *>(editor.cboEncoding) }) {
+                    QCOMPARE(w->parentWidget(), editor.fraItem);
+                    QVERIFY(w->geometry().top() > editor.txtFolder->geometry().bottom());
+                    QVERIFY(editor.fraItem->rect().contains(w->geometry()));
+                    QVERIFY2(w->sizeHint().width() <= w->width(), qPrintable(w->objectName()));
+                }
+                QVERIFY(editor.chkStripTop->geometry().top() > editor.cboEncoding->geometry().bottom());
+                QStringList shown;
+                for (int i = 0; i < editor.cboEncoding->count(); ++i)
+                    shown << editor.cboEncoding->itemText(i);
+                QCOMPARE(shown, QStringLiteral("自動|UTF-8|Shift_JIS (CP932)|GBK|Big5|EUC-KR|CP437").split(u'|'));
+                QCOMPARE(editor.cboEncoding->currentIndex(), 0);
+                QVERIFY(!editor.chkStripTop->isChecked());
 
                 // The tab order walks the fields top to bottom, each browse button
                 // after its box, then the buttons below.
@@ -290,8 +313,8 @@ void tst_frmItem::layoutFollowsTheForm()
                     w = w->nextInFocusChain();
                 } while (w != editor.txtName && order.size() < 20);
                 QCOMPARE(order,
-                    QStringLiteral("txtName txtPattern txtRelation cmdRelation txtFolder cmdFolder cmdOK "
-                                   "cmdCancel cmdHelp")
+                    QStringLiteral("txtName txtPattern txtRelation cmdRelation txtFolder cmdFolder cboEncoding "
+                                   "chkStripTop cmdOK cmdCancel cmdHelp")
                         .split(u' '));
             });
     QVERIFY(seen.opened);
@@ -306,6 +329,8 @@ void tst_frmItem::accelerators_data()
     QTest::newRow("Alt+P moves to the file pattern") << int(Qt::Key_P) << QStringLiteral("txtPattern");
     QTest::newRow("Alt+R moves to the related file") << int(Qt::Key_R) << QStringLiteral("txtRelation");
     QTest::newRow("Alt+F moves to the target folder") << int(Qt::Key_F) << QStringLiteral("txtFolder");
+    QTest::newRow("Alt+K moves to the name encoding") << int(Qt::Key_K) << QStringLiteral("cboEncoding");
+    QTest::newRow("Alt+S moves to the top folder box") << int(Qt::Key_S) << QStringLiteral("chkStripTop");
 }
 
 void tst_frmItem::accelerators()
@@ -883,6 +908,107 @@ void tst_frmItem::helpOpensTheEditorsTopic()
                                  .arg(int(platform::Shell::Help::Context)) });
         });
     QVERIFY(m_leftOpen);
+}
+
+namespace {
+
+core::ItemOptions optionsNamed(const QString &encoding, bool strip)
+{
+    core::ItemOptions options;
+    options.nameEncoding = encoding;
+    options.stripTopFolder = strip;
+    return options;
+}
+
+} // namespace
+
+void tst_frmItem::optionsFollowTheItemThroughEditSortAndDelete()
+{
+    QList<QStringList> rows = lettersRows(QStringLiteral("CAB"));
+    frmMain *main = &openMain(rows);
+    const auto editRow = [&](int row, const std::function<void(frmItem &)> &act) {
+        main->selectRow(row);
+        return whileEditorIsOpen(
+            [&] { QTest::mouseClick(main->tlbMain->widgetForAction(main->tlbEdit), Qt::LeftButton); }, act);
+    };
+    // B gets GBK and the top folder taken off.
+    editRow(2, [](frmItem &editor) {
+        editor.cboEncoding->setCurrentIndex(editor.cboEncoding->findText(QStringLiteral("GBK")));
+        editor.chkStripTop->setChecked(true);
+        QTest::mouseClick(editor.cmdOK, Qt::LeftButton);
+    });
+    QCOMPARE(main->rowOptions(2), optionsNamed(QStringLiteral("GBK"), true));
+    QCOMPARE(main->rowOptions(0), core::ItemOptions());
+
+    // Sorting moves rows, not options.
+    main->lvwMain->horizontalHeader()->sectionClicked(0);
+    main->lvwMain->horizontalHeader()->sectionClicked(0); // the second click sorts ascending
+    settle();
+    QCOMPARE(main->rowTexts(1).at(0), QStringLiteral("B"));
+    QCOMPARE(main->rowOptions(1), optionsNamed(QStringLiteral("GBK"), true));
+
+    // The editor shows them again, and an edit of the texts takes them along.
+    bool shownChecked = false;
+    QString shownEncoding;
+    editRow(1, [&](frmItem &editor) {
+        shownChecked = editor.chkStripTop->isChecked();
+        shownEncoding = editor.cboEncoding->currentText();
+        editor.txtName->setText(QStringLiteral("B2"));
+        editor.cboEncoding->setCurrentIndex(editor.cboEncoding->findText(QStringLiteral("CP437")));
+        QTest::mouseClick(editor.cmdOK, Qt::LeftButton);
+    });
+    QVERIFY(shownChecked);
+    QCOMPARE(shownEncoding, QStringLiteral("GBK"));
+    // An editor opened for another row starts from that row's options.
+    editRow(0, [&](frmItem &editor) {
+        shownChecked = editor.chkStripTop->isChecked();
+        shownEncoding = editor.cboEncoding->currentText();
+    });
+    QVERIFY(!shownChecked);
+    QCOMPARE(shownEncoding, QStringLiteral("自動"));
+
+    // Saved beside the list on unload; ITEM.DAT holds only the four texts.
+    main->Unload();
+    settle();
+    const core::ItemRecord b2{ QStringLiteral("B2"), QStringLiteral("b*.zip"), QStringLiteral("/tools/B/"),
+        QStringLiteral("b.txt") };
+    const core::ItemOptionsMap stored = core::ItemOptionsFile(core::itemFilePath()).read();
+    QCOMPARE(stored.keys(), QList<core::ItemRecord>{ b2 });
+    QCOMPARE(stored.value(b2), optionsNamed(QStringLiteral("CP437"), true));
+
+    // Loaded again with the list; deleting the item deletes its options.
+    main = &platform::formInstance<frmMain>();
+    main->Show();
+    settle();
+    int row = -1;
+    for (int r = 0; r < main->lvwMain->rowCount(); ++r)
+        if (main->rowTexts(r).at(0) == u"B2")
+            row = r;
+    QVERIFY(row >= 0);
+    QCOMPARE(main->rowOptions(row), optionsNamed(QStringLiteral("CP437"), true));
+    core::gblnNoRemoveBox = true;
+    main->selectRow(row);
+    QTest::mouseClick(main->tlbMain->widgetForAction(main->tlbDelete), Qt::LeftButton);
+    core::gblnNoRemoveBox = false;
+    main->Unload();
+    settle();
+    QVERIFY(core::ItemOptionsFile(core::itemFilePath()).read().isEmpty());
+}
+
+void tst_frmItem::archiveModeExtractsWithTheOptionsChosen()
+{
+    frmItem &editor = openForArchive(QStringLiteral("tool-1.0.lzh"),
+        { QStringLiteral("Tool"), QStringLiteral("tool-*.lzh"), work(QStringLiteral("Soft/")), QString() });
+    editor.cboEncoding->setCurrentIndex(editor.cboEncoding->findData(QStringLiteral("BIG5")));
+    editor.chkStripTop->setChecked(true);
+    QTest::mouseClick(editor.cmdOK, Qt::LeftButton);
+    settle();
+    QCOMPARE(m_library->commands.size(), 1);
+    QVERIFY2(m_library->commands.first().contains(QStringLiteral(" --strip-top --names=BIG5 ")),
+        qPrintable(m_library->commands.first()));
+    const core::ItemOptionsMap stored = core::ItemOptionsFile(core::itemFilePath()).read();
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.cbegin().value(), optionsNamed(QStringLiteral("BIG5"), true));
 }
 
 QTEST_MAIN(tst_frmItem)

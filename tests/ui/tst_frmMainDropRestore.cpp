@@ -503,15 +503,19 @@ void tst_frmMainDropRestore::restoreUsesItsOwnSwitches_data()
     QTest::addColumn<QString>("storedName");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("switches");
+    QTest::addColumn<QString>("encoding"); // the item's name options: this encoding and the top folder taken off
     QTest::newRow("LZH ignores the stored -n -jc")
         << QString::fromLatin1(arc::kUnlhaLibrary) << QStringLiteral("foo1.lzh") << QStringLiteral("UnlhaCommandLine")
-        << QStringLiteral(" -n -jc") << QStringLiteral("x -a1 -jp1 -c");
+        << QStringLiteral(" -n -jc") << QStringLiteral("x -a1 -jp1 -c") << QString();
     QTest::newRow("ZIP ignores the stored -n")
         << QString::fromLatin1(arc::kUnzipLibrary) << QStringLiteral("foo1.zip") << QStringLiteral("UnzipCommandLine")
-        << QStringLiteral(" -n") << QStringLiteral("-x -i -o");
+        << QStringLiteral(" -n") << QStringLiteral("-x -i -o") << QString();
     QTest::newRow("CAB ignores the stored -i")
         << QString::fromLatin1(arc::kCabLibrary) << QStringLiteral("foo1.cab") << QStringLiteral("CabCommandLine")
-        << QStringLiteral(" -i") << QStringLiteral("-x -k -n");
+        << QStringLiteral(" -i") << QStringLiteral("-x -k -n") << QString();
+    QTest::newRow("the item's name options come along")
+        << QString::fromLatin1(arc::kUnzipLibrary) << QStringLiteral("foo1.zip") << QStringLiteral("UnzipCommandLine")
+        << QString() << QStringLiteral("-x -i -o --strip-top --names=GBK") << QStringLiteral("GBK");
 }
 
 void tst_frmMainDropRestore::restoreUsesItsOwnSwitches()
@@ -521,6 +525,7 @@ void tst_frmMainDropRestore::restoreUsesItsOwnSwitches()
     QFETCH(QString, storedName);
     QFETCH(QString, stored);
     QFETCH(QString, switches);
+    QFETCH(QString, encoding);
     core::WriteSetting(storedName, core::kRegSz, stored);
     const QString keep = work(QStringLiteral("keep/"));
     const QString archive = keep + name;
@@ -533,6 +538,12 @@ void tst_frmMainDropRestore::restoreUsesItsOwnSwitches()
     frmMain &form
         = openMain({ { QStringLiteral("Foo"), QStringLiteral("foo*"), work(QStringLiteral("target/")), QString() } });
     form.selectRow(0);
+    if (!encoding.isEmpty()) {
+        core::ItemOptions options;
+        options.nameEncoding = encoding;
+        options.stripTopFolder = true;
+        form.setRowTexts(0, form.rowTexts(0), options);
+    }
     auto fake = std::make_shared<test::FakeArchiver>();
     fake->accepts = { archive };
     arc::ArchiverRegistry::install(library, fake);

@@ -16,9 +16,11 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +76,7 @@ private Q_SLOTS:
     void addPreparesTheEditorForTheArchive_data();
     void addPreparesTheEditorForTheArchive();
     void clickingAFolderMakesItTheTarget();
+    void everyAcceleratorIsItsOwn();
     void opensCentredOnTheScreenNotOnTheActiveWindow();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne_data();
     void anUnreadableVolumeAsksAndCancelKeepsThePreviousOne();
@@ -290,16 +293,21 @@ void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem_data()
     QTest::addColumn<bool>("runExplorer");
     QTest::addColumn<QString>("typed"); // relative to the work folder
     QTest::addColumn<QString>("disposal"); // the shell call after extraction, with <archive> and <target>
+    QTest::addColumn<QString>("encoding"); // the name encoding picked, "" for 自動
 
     QTest::newRow("leaving the archive does nothing with it") << 0 << false << "Out/"
+                                                              << ""
                                                               << "";
     QTest::newRow("the recycle bin option moves it to the trash and the filer opens") << 1 << true << "Out/"
-                                                                                      << "trash|<archive>";
+                                                                                      << "trash|<archive>"
+                                                                                      << "GBK";
     QTest::newRow("the move option moves it, a folder typed without separator gets one")
         << 2 << false << "Out"
-        << "move|<archive>|<target>tool.lzh";
+        << "move|<archive>|<target>tool.lzh"
+        << "";
     QTest::newRow("the copy option copies it") << 3 << true << "Out/"
-                                               << "copy|<archive>|<target>tool.lzh";
+                                               << "copy|<archive>|<target>tool.lzh"
+                                               << "CP437";
 }
 
 void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem()
@@ -308,7 +316,10 @@ void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem()
     QFETCH(bool, runExplorer);
     QFETCH(QString, typed);
     QFETCH(QString, disposal);
+    QFETCH(QString, encoding);
     frmMelt &dialog = open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")));
+    QCOMPARE(dialog.cboEncoding->currentText(), QStringLiteral("自動"));
+    dialog.cboEncoding->setCurrentIndex(dialog.cboEncoding->findData(encoding));
     dialog.txtTargetFolder->setText(work(typed));
     dialog.optArchiveOperation[option]->click();
     if (dialog.chkRunExplorer->isChecked() != runExplorer)
@@ -321,6 +332,8 @@ void tst_frmMelt::extractsWithTheChosenOptionsAndStoresThem()
     QCOMPARE(m_library->commands.size(), 1);
     QVERIFY2(m_library->commands.first().contains(QStringLiteral("\"%1\" \"*.*\"").arg(target)),
         qPrintable(m_library->commands.first()));
+    QCOMPARE(m_library->commands.first().contains(QStringLiteral(" --names=") + encoding + u' '), !encoding.isEmpty());
+    QCOMPARE(m_library->commands.first().contains(QStringLiteral("--names")), !encoding.isEmpty());
     QCOMPARE(m_shell->callsOf(QStringLiteral("messageBox")), QStringList());
     const QStringList afterwards = m_shell->calls;
     QStringList expected;
@@ -454,6 +467,7 @@ void tst_frmMelt::addPreparesTheEditorForTheArchive()
     frmMelt &dialog = open(name, work(QStringLiteral("Soft/")));
     dialog.txtTargetFolder->setText(typed == u"-" ? QString() : work(typed));
     dialog.optArchiveOperation[1]->click(); // not stored on this road
+    dialog.cboEncoding->setCurrentIndex(dialog.cboEncoding->findData(QStringLiteral("EUC-KR")));
     // The button's mnemonic answers only in the active window.
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -469,12 +483,36 @@ void tst_frmMelt::addPreparesTheEditorForTheArchive()
     QCOMPARE(editor.txtPattern->text(), pattern);
     QCOMPARE(editor.txtFolder->text(), folder == u"-" ? QString() : work(folder));
     QVERIFY(editor.cmdRelation->isEnabled());
+    QCOMPARE(editor.itemOptions().nameEncoding, QStringLiteral("EUC-KR"));
+    QVERIFY(!editor.itemOptions().stripTopFolder);
     QVERIFY(core::gblnAddMode);
     QVERIFY(core::gblnAddFromArchive);
     // The editor carries on with the record; nothing was extracted or stored yet.
     QVERIFY(core::CurrentItem);
     QVERIFY(m_library->commands.isEmpty());
     QCOMPARE(storedNumber(core::setting(u"ArchiveOperation")), kAbsent);
+}
+
+void tst_frmMelt::everyAcceleratorIsItsOwn()
+{
+    // Two controls with one letter: the key reaches whichever comes first.
+    for (QWidget *form : { static_cast<QWidget *>(&open(QStringLiteral("tool.lzh"), work(QStringLiteral("Soft/")))),
+             static_cast<QWidget *>(&platform::formInstance<ui::frmItem>()) }) {
+        QStringList letters;
+        const QRegularExpression mnemonic(QStringLiteral("&([A-Za-z])"));
+        for (QWidget *w : form->findChildren<QWidget *>()) {
+            QString text;
+            if (auto *label = qobject_cast<QLabel *>(w))
+                text = label->text();
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                text = button->text();
+            if (const QRegularExpressionMatch m = mnemonic.match(text); m.hasMatch())
+                letters << m.captured(1).toUpper();
+        }
+        QVERIFY(letters.size() >= 4);
+        QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+    }
+    platform::formInstance<ui::frmItem>().Unload();
 }
 
 void tst_frmMelt::clickingAFolderMakesItTheTarget()

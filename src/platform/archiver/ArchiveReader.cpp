@@ -1,6 +1,7 @@
 #include "platform/archiver/ArchiveReader.h"
 
 #include "platform/TextCodec.h"
+#include "platform/archiver/EntryName.h"
 #include "platform/archiver/LzhHeaderScan.h"
 
 #include <QFile>
@@ -101,10 +102,15 @@ void ArchiveReader::closeArchive()
     m_entry = nullptr;
 }
 
-std::unique_ptr<ArchiveReader> ArchiveReader::open(ArchiveFormat format, const QString &path, QString *reason)
+std::unique_ptr<ArchiveReader> ArchiveReader::open(
+    ArchiveFormat format, const QString &path, QString *reason, const QString &nameEncoding)
 {
     std::unique_ptr<ArchiveReader> reader(new ArchiveReader(format, QFile::encodeName(path)));
-    if (!reader->openFile(reason) || !reader->start(0, false, reason))
+    reader->m_nameEncoding = nameEncoding;
+    // An LZH reader left to itself fails on a name invalid in the locale, so
+    // a chosen encoding is handed to it from the start.
+    const bool convertNames = format == ArchiveFormat::Lzh && !nameEncoding.isEmpty();
+    if (!reader->openFile(reason) || !reader->start(0, convertNames, reason))
         return nullptr;
     return reader;
 }
@@ -170,8 +176,10 @@ bool ArchiveReader::start(qint64 base, bool namesAsCp932, QString *reason)
         archive_read_support_format_cab(m_archive);
         break;
     }
-    if (namesAsCp932)
-        archive_read_set_format_option(m_archive, nullptr, "hdrcharset", "CP932");
+    if (namesAsCp932) {
+        const QByteArray charset = m_nameEncoding.isEmpty() ? QByteArrayLiteral("CP932") : m_nameEncoding.toLatin1();
+        archive_read_set_format_option(m_archive, nullptr, "hdrcharset", charset.constData());
+    }
     archive_read_set_callback_data(m_archive, m_source.get());
     archive_read_set_read_callback(m_archive, &Source::read);
     archive_read_set_skip_callback(m_archive, &Source::skip);
@@ -287,7 +295,9 @@ QString ArchiveReader::entryName() const
     const char *raw = archive_entry_pathname(m_entry);
     if (!raw)
         return {};
-    return platform::decodeUtf8OrCp932(QByteArray(raw));
+    if (m_namesAsCp932)
+        return platform::decodeUtf8OrCp932(QByteArray(raw)); // converted by libarchive already
+    return decodeEntryName(QByteArray(raw), m_nameEncoding);
 }
 
 QString ArchiveReader::errorString() const

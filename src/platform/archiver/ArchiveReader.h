@@ -32,7 +32,9 @@ public:
 
     // Null with a reason (in the UI language) when the file cannot be opened
     // as this format: not a regular file, unreadable, or not this format.
-    static std::unique_ptr<ArchiveReader> open(ArchiveFormat format, const QString &path, QString *reason);
+    // Names are read in nameEncoding (see decodeEntryName); empty for the usual rule.
+    static std::unique_ptr<ArchiveReader> open(
+        ArchiveFormat format, const QString &path, QString *reason, const QString &nameEncoding = {});
 
     Next next();
 
@@ -51,7 +53,8 @@ public:
     archive_entry *entry() const { return m_entry; }
     ArchiveFormat format() const { return m_format; }
 
-    // The entry's name decoded: UTF-8 when it is valid UTF-8, else CP932.
+    // The entry's name decoded in the reader's encoding: by default UTF-8
+    // when it is valid UTF-8, else CP932.
     QString entryName() const;
     // libarchive's message for the last failure, or a fallback.
     QString errorString() const;
@@ -77,6 +80,9 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_headersRead = 0; // since base
     qint64 m_base = 0; // where the current reader started in the file
+    QString m_nameEncoding;
+    // The LZH reader converts names itself (to the locale's UTF-8): from CP932,
+    // or from the chosen encoding.
     bool m_namesAsCp932 = false;
     bool m_streamingZip = false;
     bool m_skipDamagedHeaders = false;

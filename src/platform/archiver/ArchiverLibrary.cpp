@@ -6,6 +6,11 @@ namespace pellora::arc {
 
 ArchiverLibrary::~ArchiverLibrary() = default;
 
+HARC ArchiverLibrary::OpenArchiveWith(QObject *owner, const QString &path, const NameOptions & /*options*/)
+{
+    return OpenArchive(owner, path, 0);
+}
+
 void copyReport(const QByteArray &report, char *output, qsizetype size)
 {
     if (!output || size <= 0)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "platform/archiver/EntryName.h"
+
 class QObject;
 
 namespace pellora::arc {
@@ -47,6 +49,9 @@ public:
     virtual int Command(QObject *owner, const QString &commandLine, char *output, qsizetype size) = 0;
 
     virtual HARC OpenArchive(QObject *owner, const QString &path, int mode) = 0;
+    // The same, listing names as an extraction with these options makes them
+    // (encoding, top folder). A library without them lists as OpenArchive.
+    virtual HARC OpenArchiveWith(QObject *owner, const QString &path, const NameOptions &options);
     // 0 when an entry was stored in info; any other value: no more entries.
     virtual int FindFirst(HARC archive, const QString &wildcard, INDIVIDUALINFO *info) = 0;
     virtual int FindNext(HARC archive, INDIVIDUALINFO *info) = 0;

@@ -3,6 +3,7 @@
 #include "platform/archiver/ArchiveReader.h"
 #include "platform/archiver/CommandLine.h"
 #include "platform/archiver/Extraction.h"
+#include "platform/archiver/NameRule.h"
 #include "platform/archiver/Progress.h"
 
 #include <archive_entry.h>
@@ -13,6 +14,7 @@ struct BuiltInArchiver::Listing {
     QString path;
     QString wildcard = QStringLiteral("*.*");
     std::unique_ptr<ArchiveReader> reader;
+    NameRule names;
     bool started = false;
 };
 
@@ -55,13 +57,19 @@ int BuiltInArchiver::Command(QObject *owner, const QString &commandLine, char *o
     return result.code;
 }
 
-HARC BuiltInArchiver::OpenArchive(QObject * /*owner*/, const QString &path, int /*mode*/)
+HARC BuiltInArchiver::OpenArchive(QObject *owner, const QString &path, int /*mode*/)
+{
+    return OpenArchiveWith(owner, path, {});
+}
+
+HARC BuiltInArchiver::OpenArchiveWith(QObject * /*owner*/, const QString &path, const NameOptions &options)
 {
     auto listing = std::make_shared<Listing>();
     listing->path = path;
-    listing->reader = ArchiveReader::open(m_format, path, nullptr);
+    listing->reader = ArchiveReader::open(m_format, path, nullptr, options.encoding);
     if (!listing->reader)
         return 0;
+    listing->names = NameRule::prepare(m_format, path, options);
     QMutexLocker lock(&m_mutex);
     const HARC handle = m_nextHandle++;
     m_listings.insert(handle, std::move(listing));
@@ -79,7 +87,7 @@ int BuiltInArchiver::FindFirst(HARC archive, const QString &wildcard, INDIVIDUAL
         return -1;
     // A second first search starts from the top again.
     if (listing->started) {
-        listing->reader = ArchiveReader::open(m_format, listing->path, nullptr);
+        listing->reader = ArchiveReader::open(m_format, listing->path, nullptr, listing->names.encoding());
         if (!listing->reader)
             return -1;
     }
@@ -117,7 +125,12 @@ int BuiltInArchiver::fillNext(Listing &listing, INDIVIDUALINFO *info)
             return -1;
         if (next == ArchiveReader::Next::Damaged)
             continue; // list what can still be read
-        QString name = listing.reader->entryName();
+        const EntryPath path = listing.names.path(*listing.reader);
+        // The top folder itself, when it is taken off, is not listed.
+        if (!listing.names.topFolder().isEmpty() && path.components.isEmpty() && path.display.isEmpty())
+            continue;
+        QString name
+            = !listing.names.topFolder().isEmpty() && path.isSafe() ? path.display : listing.reader->entryName();
         if (!filterSelects(filter, name))
             continue;
         // Report names as the Windows libraries did: "/" for LZH and ZIP,

@@ -22,6 +22,7 @@ public:
     int CheckArchive(const QString &path, int mode) override;
     int Command(QObject *owner, const QString &commandLine, char *output, qsizetype size) override;
     HARC OpenArchive(QObject *owner, const QString &path, int mode) override;
+    HARC OpenArchiveWith(QObject *owner, const QString &path, const NameOptions &options) override;
     int FindFirst(HARC archive, const QString &wildcard, INDIVIDUALINFO *info) override;
     int FindNext(HARC archive, INDIVIDUALINFO *info) override;
     int CloseArchive(HARC archive) override;

@@ -121,6 +121,27 @@ std::optional<QString> applyCabSwitch(const QString &sw, ExtractCommand &cmd, bo
     return std::nullopt;
 }
 
+// The item's name options, one spelling for all three languages (none of
+// them has a switch starting with "--n" or "--s"):
+//   --names=ENC  read entry names in ENC (one of nameEncodings())
+//   --strip-top  extract the contents of a lone top folder directly
+// Nothing when the switch is none of them.
+std::optional<std::optional<QString>> applyNameSwitch(const QString &sw, ExtractCommand &cmd)
+{
+    static const QString kNames = QStringLiteral("--names=");
+    if (sw == u"--strip-top") {
+        cmd.names.stripTopFolder = true;
+        return std::optional<QString>();
+    }
+    if (!sw.startsWith(kNames))
+        return std::nullopt;
+    const QString encoding = sw.mid(kNames.size()).toUpper();
+    if (!nameEncodings().contains(encoding))
+        return std::optional<QString>(QStringLiteral("不明な文字コードです: %1").arg(sw.mid(kNames.size())));
+    cmd.names.encoding = encoding;
+    return std::optional<QString>();
+}
+
 // Matches * and ? over a whole text, iteratively: linear in practice, with no
 // exponential backtracking whatever the pattern.
 bool wildcardMatch(QStringView pattern, QStringView text)
@@ -166,6 +187,11 @@ std::variant<ExtractCommand, CommandLineError> parseCommandLine(ArchiveFormat fo
     cmd.filterIsFullPath = format != ArchiveFormat::Lzh;
     bool haveCommand = false;
     for (const QString &sw : tokens.switches) {
+        if (const auto named = applyNameSwitch(sw, cmd)) {
+            if (*named)
+                return CommandLineError{ **named };
+            continue;
+        }
         std::optional<QString> error;
         switch (format) {
         case ArchiveFormat::Lzh:

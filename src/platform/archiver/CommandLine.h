@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/archiver/ArchiveFormat.h"
+#include "platform/archiver/EntryName.h"
 
 #include <QString>
 #include <variant>
@@ -16,6 +17,7 @@ struct ExtractCommand {
     bool skipDamaged = false; // carry on past damaged entries and headers
     bool filterIsFullPath = true; // the filter names entries by their path inside the archive
     bool noProgress = false; // show no progress window
+    NameOptions names; // --names=ENCODING and --strip-top, in every switch language
 };
 
 struct CommandLineError {

@@ -1,5 +1,7 @@
 #include "platform/archiver/EntryName.h"
 
+#include "platform/TextCodec.h"
+
 namespace pellora::arc {
 
 EntryPath makeEntryPath(const QString &decodedName)
@@ -36,6 +38,60 @@ EntryPath makeEntryPath(const QString &decodedName)
         }
         path.components.append(part);
     }
+    if (path.components.isEmpty())
+        path.refusal = QStringLiteral("名前がありません");
+    return path;
+}
+
+const QStringList &nameEncodings()
+{
+    static const QStringList encodings{ QStringLiteral("UTF-8"), QStringLiteral("CP932"), QStringLiteral("GBK"),
+        QStringLiteral("BIG5"), QStringLiteral("EUC-KR"), QStringLiteral("CP437") };
+    return encodings;
+}
+
+QString decodeEntryName(const QByteArray &raw, const QString &encoding)
+{
+    if (encoding.isEmpty() || !nameEncodings().contains(encoding))
+        return platform::decodeUtf8OrCp932(raw);
+    if (encoding == u"UTF-8")
+        return QString::fromUtf8(raw);
+    if (const auto decoded = platform::decodeCharset(raw, encoding.toLatin1().constData()))
+        return *decoded;
+    // A system without the converter still gets names, if garbled ones.
+    return platform::decodeUtf8OrCp932(raw);
+}
+
+void TopFolderScan::add(const EntryPath &path, bool isFolder)
+{
+    if (!path.isSafe() || path.components.isEmpty())
+        return; // refused whatever is stripped; no top entry of its own
+    const QString &top = path.components.first();
+    if (path.components.size() == 1 && !isFolder)
+        m_fileAtTop = true;
+    if (!m_any) {
+        m_any = true;
+        m_top = top;
+    } else if (top != m_top) {
+        m_severalTops = true;
+    }
+}
+
+TopFolderScan::Finding TopFolderScan::finding() const
+{
+    if (!m_any)
+        return Finding::Empty;
+    if (m_severalTops)
+        return Finding::SeveralTopEntries;
+    return m_fileAtTop ? Finding::LoneFile : Finding::OneFolder;
+}
+
+EntryPath withoutTopFolder(EntryPath path, const QString &folder)
+{
+    if (folder.isEmpty() || !path.isSafe() || path.components.isEmpty() || path.components.first() != folder)
+        return path;
+    path.components.removeFirst();
+    path.display = path.components.join(u'/');
     if (path.components.isEmpty())
         path.refusal = QStringLiteral("名前がありません");
     return path;

@@ -20,4 +20,45 @@ struct EntryPath {
 // ".." anywhere: such a name could reach outside the output folder.
 EntryPath makeEntryPath(const QString &decodedName);
 
+// How the archives of one item name their entries.
+struct NameOptions {
+    QString encoding; // one of nameEncodings(); empty for UTF-8 when valid, else CP932
+    bool stripTopFolder = false; // extract the one top folder's contents directly
+
+    friend bool operator==(const NameOptions &, const NameOptions &) = default;
+};
+
+// The encodings an item may choose, spelt as iconv and the switches spell them.
+const QStringList &nameEncodings();
+
+// The name's bytes in the encoding (empty: UTF-8 when valid, else CP932).
+// Bytes that do not decode become U+FFFD, which no file name check lets pass
+// unnoticed in the report.
+QString decodeEntryName(const QByteArray &raw, const QString &encoding);
+
+// Whether all entries sit under one top folder, told entry by entry.
+class TopFolderScan final {
+public:
+    enum class Finding {
+        Empty, // no entry with a safe name
+        OneFolder, // every entry lies in folder()
+        SeveralTopEntries,
+        LoneFile, // a single file at the top, no folder
+    };
+    void add(const EntryPath &path, bool isFolder);
+    Finding finding() const;
+    QString folder() const { return finding() == Finding::OneFolder ? m_top : QString(); }
+
+private:
+    QString m_top;
+    bool m_any = false;
+    bool m_severalTops = false;
+    bool m_fileAtTop = false;
+};
+
+// The path with the top folder taken off, when it starts with it. What is
+// left of the folder itself has no components and the refusal of an empty
+// name, as "./" has: the output folder itself.
+EntryPath withoutTopFolder(EntryPath path, const QString &folder);
+
 } // namespace pellora::arc

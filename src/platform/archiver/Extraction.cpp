@@ -3,6 +3,7 @@
 #include "platform/archiver/ArchiveReader.h"
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/EntryName.h"
+#include "platform/archiver/NameRule.h"
 #include "platform/archiver/OutputTree.h"
 #include "platform/archiver/PathTree.h"
 #include "platform/archiver/Progress.h"
@@ -36,7 +37,7 @@ private:
     enum class DataEnd { Written, Damaged, Fatal, NotWritten };
 
     void reportDamagedHeader();
-    void extractEntry();
+    void extractEntry(const EntryPath &path);
     void extractFolder(const EntryPath &path);
     void extractFile(const EntryPath &path, qint64 size);
     DataEnd copyData(OutputTree::PendingFile &file, qint64 declared, qint64 *written, QString *detail);
@@ -47,6 +48,7 @@ private:
     ProgressState *m_progress;
     qsizetype m_reportLimit;
     std::unique_ptr<ArchiveReader> m_reader;
+    NameRule m_names;
     OutputTree m_tree;
     Report m_report;
     // Folder times to restore at the end, and the link entries not created:
@@ -59,7 +61,7 @@ private:
 ExtractionResult Run::execute()
 {
     QString reason;
-    m_reader = ArchiveReader::open(m_format, m_command.archive, &reason);
+    m_reader = ArchiveReader::open(m_format, m_command.archive, &reason, m_command.names.encoding);
     if (!m_reader) {
         m_report.failure(QStringLiteral("アーカイブを開けません: %1 (%2)").arg(m_command.archive, reason));
         return { kResultCannotOpen, m_report.text(m_reportLimit) };
@@ -73,6 +75,9 @@ ExtractionResult Run::execute()
     if (m_progress)
         m_progress->setArchiveSize(m_reader->fileSize());
     m_reader->setSkipDamagedHeaders(m_command.skipDamaged);
+    m_names = NameRule::prepare(m_format, m_command.archive, m_command.names);
+    if (const QString note = m_names.reportNote(); !note.isEmpty())
+        m_report.note(note);
 
     bool cancelled = false;
     bool endedEarly = false;
@@ -93,9 +98,11 @@ ExtractionResult Run::execute()
             }
             continue;
         }
-        if (!filterSelects(m_command, m_reader->entryName()))
+        // The filter names entries as the listing showed them: stripped.
+        const EntryPath path = m_names.path(*m_reader);
+        if (!filterSelects(m_command, path.isSafe() ? path.display : m_reader->entryName()))
             continue;
-        extractEntry();
+        extractEntry(path);
         if (m_fatal) {
             endedEarly = true;
             break;
@@ -147,11 +154,9 @@ bool Run::entryTime(struct timespec *time) const
     return true;
 }
 
-void Run::extractEntry()
+void Run::extractEntry(const EntryPath &path)
 {
     archive_entry *e = m_reader->entry();
-    const QString name = m_reader->entryName();
-    const EntryPath path = makeEntryPath(name);
     const qint64 size = archive_entry_size_is_set(e) ? archive_entry_size(e) : 0;
     const mode_t type = archive_entry_filetype(e);
     const QString shown = path.display.isEmpty() ? QStringLiteral("(名前なし)") : path.display;

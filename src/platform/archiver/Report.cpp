@@ -121,6 +121,11 @@ void Report::header(const QString &detail)
     add(QStringLiteral("ヘッダーが壊れています (%1)").arg(oneLine(detail)), true);
 }
 
+void Report::note(const QString &text)
+{
+    add(escapeControls(text), true);
+}
+
 void Report::failure(const QString &text)
 {
     ++m_failed;

@@ -17,6 +17,8 @@ public:
     void entry(const QString &name, qint64 size, Outcome outcome, const QString &detail = {});
     void header(const QString &detail); // a header that could not be read
     void failure(const QString &text); // the run could not start: counted as an error
+    // A line about the run as a whole (how names were made); kept whatever the size.
+    void note(const QString &text);
 
     void cancelled() { m_cancelled = true; }
     void endedEarly() { m_endedEarly = true; }

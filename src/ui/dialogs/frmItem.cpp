@@ -9,10 +9,13 @@
 #include "platform/Shell.h"
 #include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
+#include "ui/dialogs/NameEncodingBox.h"
 #include "ui/main/frmMain.h"
 #include "ui/select/frmSelect.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -72,6 +75,9 @@ frmItem::frmItem(QWidget *parent)
     , lblFolder(new QLabel(QStringLiteral("解凍先フォルダ(&F):"), fraItem))
     , txtFolder(new QLineEdit(fraItem))
     , cmdFolder(new QPushButton(QStringLiteral("参照..."), fraItem))
+    , lblEncoding(new QLabel(QStringLiteral("ファイル名の文字コード(&K):"), fraItem))
+    , cboEncoding(new QComboBox(fraItem))
+    , chkStripTop(new QCheckBox(QStringLiteral("先頭フォルダを取り除く(&S)"), fraItem))
     , cmdOK(new QPushButton(QStringLiteral("OK"), this))
     , cmdCancel(new QPushButton(QStringLiteral("キャンセル"), this))
     , cmdHelp(new QPushButton(QStringLiteral("ヘルプ"), this))
@@ -83,7 +89,7 @@ frmItem::frmItem(QWidget *parent)
     setSizeGripEnabled(false);
 
     fraItem->setObjectName(QStringLiteral("fraItem"));
-    place(fraItem, 120, 120, 6570, 2280);
+    place(fraItem, 120, 120, 6570, 3060);
 
     // One row per field: the label, its box, and for the last two a browse
     // button. The accelerator of a label moves the focus into its box.
@@ -118,21 +124,33 @@ frmItem::frmItem(QWidget *parent)
         top += 480;
     }
 
+    // The options: a compact pair of rows under the fields.
+    lblEncoding->setObjectName(QStringLiteral("lblEncoding"));
+    cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
+    chkStripTop->setObjectName(QStringLiteral("chkStripTop"));
+    lblEncoding->setBuddy(cboEncoding);
+    fillNameEncodings(cboEncoding);
+    place(lblEncoding, 180, top + 45, 2400, 240);
+    place(cboEncoding, 2640, top, 2595, 300);
+    place(chkStripTop, 180, top + 420, 5055, 300);
+
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
     // Enter presses OK wherever the focus is, except on another button.
     cmdOK->setDefault(true);
-    place(cmdOK, 2670, 2520, 1215, 315);
-    place(cmdCancel, 4020, 2520, 1215, 315);
-    place(cmdHelp, 5370, 2520, 1215, 315);
+    place(cmdOK, 2670, 3300, 1215, 315);
+    place(cmdCancel, 4020, 3300, 1215, 315);
+    place(cmdHelp, 5370, 3300, 1215, 315);
 
     setTabOrder(txtName, txtPattern);
     setTabOrder(txtPattern, txtRelation);
     setTabOrder(txtRelation, cmdRelation);
     setTabOrder(cmdRelation, txtFolder);
     setTabOrder(txtFolder, cmdFolder);
-    setTabOrder(cmdFolder, cmdOK);
+    setTabOrder(cmdFolder, cboEncoding);
+    setTabOrder(cboEncoding, chkStripTop);
+    setTabOrder(chkStripTop, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cmdHelp);
 
@@ -143,7 +161,23 @@ frmItem::frmItem(QWidget *parent)
     connect(cmdRelation, &QPushButton::clicked, this, &frmItem::cmdRelation_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmItem::cmdHelp_Click);
 
-    setFixedSize(twips(6810), twips(2955));
+    setFixedSize(twips(6810), twips(3735));
+}
+
+core::ItemOptions frmItem::itemOptions() const
+{
+    core::ItemOptions options;
+    options.stripTopFolder = chkStripTop->isChecked();
+    options.nameEncoding = chosenNameEncoding(cboEncoding);
+    options.unknown = m_unknownOptions;
+    return options;
+}
+
+void frmItem::setItemOptions(const core::ItemOptions &options)
+{
+    chkStripTop->setChecked(options.stripTopFolder);
+    chooseNameEncoding(cboEncoding, options.nameEncoding);
+    m_unknownOptions = options.unknown;
 }
 
 void frmItem::Form_Load()
@@ -267,6 +301,7 @@ void frmItem::cmdOK_Click()
         archive->setPattern(txtPattern->text());
         archive->setOutput(txtFolder->text());
         archive->setRelation(txtRelation->text());
+        archive->setOptions(itemOptions());
         // A pattern the user kept although it misses the archive stores the
         // item but extracts nothing.
         if (catchesArchive(archive->Pattern()))
@@ -285,11 +320,11 @@ void frmItem::storeInMainList()
     frmMain &main = platform::formInstance<frmMain>();
     const QStringList texts{ txtName->text(), txtPattern->text(), txtFolder->text(), txtRelation->text() };
     if (core::gblnAddMode || core::gblnAddFromArchive) {
-        main.appendRow(texts);
+        main.appendRow(texts, itemOptions());
     } else {
         const int row = main.selectedRow();
         if (row >= 0)
-            main.setRowTexts(row, texts);
+            main.setRowTexts(row, texts, itemOptions());
     }
     main.UpdateItemCount();
     for (QAction *button : { main.tlbEdit, main.tlbDelete, main.tlbFiler })
@@ -309,7 +344,10 @@ void frmItem::cmdFolder_Click()
 void frmItem::cmdRelation_Click()
 {
     // The chooser reads this editor's folder and the flags, and writes the
-    // chosen file into txtRelation before it unloads.
+    // chosen file into txtRelation before it unloads. An archive it lists
+    // shows its names as this item's options make them.
+    if (core::gblnAddFromArchive && core::CurrentItem)
+        core::CurrentItem->setOptions(itemOptions());
     platform::formInstance<frmSelect>().Show(platform::vbModal);
 }
 
@@ -325,6 +363,7 @@ void frmItem::Form_Unload(bool & /*cancel*/)
     txtPattern->clear();
     txtRelation->clear();
     txtFolder->clear();
+    setItemOptions({});
     core::gblnAddMode = false;
     // The chooser reads and writes this editor's boxes: it cannot outlive it.
     if (platform::formIsLoaded<frmSelect>())

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/ItemOptions.h"
 #include "platform/gui/Form.h"
 
 #include <QDialog>
 
+class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -36,9 +39,17 @@ public:
     QLabel *lblFolder;
     QLineEdit *txtFolder;
     QPushButton *cmdFolder;
+    // The item's options, under the four texts.
+    QLabel *lblEncoding;
+    QComboBox *cboEncoding;
+    QCheckBox *chkStripTop;
     QPushButton *cmdOK;
     QPushButton *cmdCancel;
     QPushButton *cmdHelp;
+
+    // The options the section shows; the openers set them with the texts.
+    core::ItemOptions itemOptions() const;
+    void setItemOptions(const core::ItemOptions &options);
 
     // The help's main page, set at load.
     QString helpFile() const { return m_helpFile; }
@@ -65,6 +76,8 @@ private:
     void centreOnOwner();
 
     QString m_helpFile;
+    // Options of a later version the section does not show, kept for the save.
+    QJsonObject m_unknownOptions;
     bool m_placed = false;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 #include "ui/dialogs/ArchiveOperationButtons.h"
+#include "ui/dialogs/NameEncodingBox.h"
 #include "ui/dialogs/frmItem.h"
 
 #include <QButtonGroup>
@@ -73,6 +74,8 @@ frmMelt::frmMelt(QWidget *parent)
     , cmdAdd(new QPushButton(QStringLiteral("追加(&A)"), this))
     , frmMeltOption(new QGroupBox(QStringLiteral("オプション"), this))
     , chkRunExplorer(new QCheckBox(QStringLiteral("解凍後にエクスプローラを自動起動する(&E)"), frmMeltOption))
+    , lblEncoding(new QLabel(QStringLiteral("ファイル名の文字コード(&K):"), frmMeltOption))
+    , cboEncoding(new QComboBox(frmMeltOption))
     , fraArchiveOperation(new QGroupBox(QStringLiteral("解凍後の圧縮ファイル処理"), this))
     , optArchiveOperation(makeArchiveOperationButtons(fraArchiveOperation))
     , m_folders(new QFileSystemModel(this))
@@ -104,23 +107,29 @@ frmMelt::frmMelt(QWidget *parent)
     dirMelt->setUniformRowHeights(true);
     dirMelt->setSelectionMode(QAbstractItemView::SingleSelection);
     dirMelt->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    place(dirMelt, 4680, 540, 2355, 3450);
+    place(dirMelt, 4680, 540, 2355, 3825);
 
     cmdMelt->setObjectName(QStringLiteral("cmdMelt"));
     cmdMelt->setDefault(true);
-    place(cmdMelt, 300, 3720, 1335, 315);
+    place(cmdMelt, 300, 4095, 1335, 315);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    place(cmdCancel, 1740, 3720, 1335, 315);
+    place(cmdCancel, 1740, 4095, 1335, 315);
     cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
-    place(cmdAdd, 3180, 3720, 1335, 315);
+    place(cmdAdd, 3180, 4095, 1335, 315);
 
     frmMeltOption->setObjectName(QStringLiteral("frmMeltOption"));
-    place(frmMeltOption, 180, 1080, 4275, 735);
+    place(frmMeltOption, 180, 1080, 4275, 1110);
     chkRunExplorer->setObjectName(QStringLiteral("chkRunExplorer"));
     place(chkRunExplorer, 240, 330, 3900);
+    lblEncoding->setObjectName(QStringLiteral("lblEncoding"));
+    cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
+    lblEncoding->setBuddy(cboEncoding);
+    fillNameEncodings(cboEncoding);
+    place(lblEncoding, 240, 735, 2280, 240);
+    place(cboEncoding, 2520, 690, 1635, 300);
 
     fraArchiveOperation->setObjectName(QStringLiteral("fraArchiveOperation"));
-    place(fraArchiveOperation, 180, 2040, 4275, 1515);
+    place(fraArchiveOperation, 180, 2415, 4275, 1515);
     arrangeArchiveOperationButtons(optArchiveOperation, new QButtonGroup(this), 240, 3900);
 
     setTabOrder(txtTargetFolder, drvMelt);
@@ -129,7 +138,8 @@ frmMelt::frmMelt(QWidget *parent)
     setTabOrder(cmdMelt, cmdCancel);
     setTabOrder(cmdCancel, cmdAdd);
     setTabOrder(cmdAdd, chkRunExplorer);
-    setTabOrder(chkRunExplorer, optArchiveOperation[0]);
+    setTabOrder(chkRunExplorer, cboEncoding);
+    setTabOrder(cboEncoding, optArchiveOperation[0]);
     for (int index = 1; index < int(optArchiveOperation.size()); ++index)
         setTabOrder(optArchiveOperation[index - 1], optArchiveOperation[index]);
 
@@ -164,7 +174,7 @@ frmMelt::frmMelt(QWidget *parent)
     connect(cmdCancel, &QPushButton::clicked, this, &frmMelt::cmdCancel_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmMelt::cmdAdd_Click);
 
-    setFixedSize(twips(7245), twips(4125));
+    setFixedSize(twips(7245), twips(4500));
     txtTargetFolder->setFocus();
 }
 
@@ -343,6 +353,9 @@ void frmMelt::cmdMelt_Click()
 
     if (const std::shared_ptr<core::clsItem> item = core::CurrentItem) {
         item->setOutput(platform::withTrailingSeparator(txtTargetFolder->text()));
+        core::ItemOptions options;
+        options.nameEncoding = chosenNameEncoding(cboEncoding);
+        item->setOptions(options);
         item->Melt(QStringLiteral("*.*"), core::kMissing, core::kMissing);
     }
     core::CurrentItem.reset();
@@ -374,6 +387,9 @@ void frmMelt::cmdAdd_Click()
     editor.txtPattern->setText(NewItemPattern(name));
     editor.txtFolder->setText(folder);
     editor.cmdRelation->setEnabled(true);
+    core::ItemOptions options;
+    options.nameEncoding = chosenNameEncoding(cboEncoding);
+    editor.setItemOptions(options);
     editor.Show(platform::vbModeless);
 
     Unload();

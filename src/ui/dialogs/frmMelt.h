@@ -53,6 +53,9 @@ public:
     QPushButton *cmdAdd;
     QGroupBox *frmMeltOption;
     QCheckBox *chkRunExplorer;
+    // The encoding of the archive's names, for this extraction or the new item.
+    QLabel *lblEncoding;
+    QComboBox *cboEncoding;
     QGroupBox *fraArchiveOperation;
     std::array<QRadioButton *, 4> optArchiveOperation;
 

@@ -147,6 +147,7 @@ void frmMain::LoadItems()
         file.read();
         reportIncompleteItemFile(file, result);
     }
+    m_options = m_store->options();
     showRecords(result.records);
     watchItemList();
 }
@@ -188,8 +189,9 @@ bool frmMain::SaveItems()
         return tableRecords();
     };
     for (;;) {
-        const core::ItemListStore::SaveResult saved = m_store->save(tableRecords(), arrange);
+        const core::ItemListStore::SaveResult saved = m_store->save(tableRecords(), arrange, &m_options);
         if (!saved.error) {
+            m_options = m_store->options();
             if (!saved.movedTo.isEmpty())
                 platform::shell().messageBox(
                     QStringLiteral("アイテムの一覧を次の場所に保存できません。\n%1\n\n"
@@ -296,6 +298,50 @@ void frmMain::setRowTexts(int row, const QStringList &texts)
     fillRow(row, texts);
     if (m_sorted)
         sortRows();
+}
+
+namespace {
+core::ItemRecord recordOf(const QStringList &t)
+{
+    return { t.value(0), t.value(1), t.value(2), t.value(3) };
+}
+} // namespace
+
+bool frmMain::holdsRecord(const core::ItemRecord &record) const
+{
+    for (int row = 0; row < lvwMain->rowCount(); ++row)
+        if (recordOf(rowTexts(row)) == record)
+            return true;
+    return false;
+}
+
+void frmMain::setOptionsOf(const core::ItemRecord &record, const core::ItemOptions &options)
+{
+    if (options.isDefault())
+        m_options.remove(record);
+    else
+        m_options.insert(record, options);
+}
+
+core::ItemOptions frmMain::rowOptions(int row) const
+{
+    return m_options.value(recordOf(rowTexts(row)));
+}
+
+void frmMain::setRowTexts(int row, const QStringList &texts, const core::ItemOptions &options)
+{
+    const core::ItemRecord old = recordOf(rowTexts(row));
+    setRowTexts(row, texts);
+    // Another row with the old texts is the same item to the options file.
+    if (!holdsRecord(old))
+        m_options.remove(old);
+    setOptionsOf(recordOf(texts), options);
+}
+
+void frmMain::appendRow(const QStringList &texts, const core::ItemOptions &options)
+{
+    appendRow(texts);
+    setOptionsOf(recordOf(texts), options);
 }
 
 void frmMain::appendRow(const QStringList &texts)

@@ -38,6 +38,11 @@ public:
     // item it was on.
     void setRowTexts(int row, const QStringList &texts);
     void appendRow(const QStringList &texts);
+    // The same with the item's options, which follow the item: an edit takes
+    // them from the old texts to the new ones.
+    void setRowTexts(int row, const QStringList &texts, const core::ItemOptions &options);
+    void appendRow(const QStringList &texts, const core::ItemOptions &options);
+    core::ItemOptions rowOptions(int row) const;
     int selectedRow() const; // -1 without one
     void selectRow(int row);
 
@@ -144,6 +149,10 @@ private:
     bool m_itemFileUnreadable = false;
     // The list as loaded and saved, shared with other processes.
     std::unique_ptr<core::ItemListStore> m_store;
+    // The items' options by their texts, so moving and sorting rows leaves them be.
+    core::ItemOptionsMap m_options;
+    bool holdsRecord(const core::ItemRecord &record) const;
+    void setOptionsOf(const core::ItemRecord &record, const core::ItemOptions &options);
     // Saves of other processes reach the shown rows a moment later.
     QFileSystemWatcher *m_listWatcher = nullptr;
     QTimer *m_refreshTimer = nullptr;

@@ -383,7 +383,13 @@ void frmMain::DeleteItem()
             != platform::vbYes)
             return;
     }
+    const QStringList removed = rowTexts(row);
     lvwMain->removeRow(row);
+    // The options go with the last row of the item; an item another process
+    // removed keeps them in the file, where they do no harm.
+    if (const core::ItemRecord record{ removed.at(0), removed.at(1), removed.at(2), removed.at(3) };
+        !holdsRecord(record))
+        m_options.remove(record);
     // The list would hand the selection to a neighbour, and the next Del or
     // Ctrl+E would act on an item the user never picked.
     lvwMain->selectionModel()->clear();
@@ -429,6 +435,7 @@ void frmMain::EditItem()
     editor.txtPattern->setText(texts.at(1));
     editor.txtFolder->setText(texts.at(2));
     editor.txtRelation->setText(texts.at(3));
+    editor.setItemOptions(rowOptions(row));
     editor.cmdRelation->setEnabled(false);
     editor.setWindowTitle(QStringLiteral("アイテムの編集"));
     editor.Show(platform::vbModal);

@@ -152,6 +152,8 @@ void frmMain::RestoreArchive(const QString &name)
     core::CurrentItem->setTitle(rowTexts(row).at(0));
     core::CurrentItem->setOutput(target);
     core::CurrentItem->setRelation(QString());
+    // Restored as it was first extracted: the same names in the same places.
+    core::CurrentItem->setOptions(rowOptions(row));
     core::CurrentItem->Melt(QStringLiteral("*.*"), target, switches);
     core::CurrentItem.reset();
 }

@@ -57,9 +57,10 @@ void frmMain::refreshItems()
         return;
     }
     watchItemList();
-    const std::optional<QList<core::ItemRecord>> merged = m_store->refresh(tableRecords());
+    const std::optional<QList<core::ItemRecord>> merged = m_store->refresh(tableRecords(), &m_options);
     if (!merged)
         return;
+    m_options = m_store->options();
     // The selected item stays selected (the same texts, the same one among
     // equals); an item removed elsewhere leaves no row selected.
     const int selected = selectedRow();

@@ -45,6 +45,7 @@ void Main(const QStringList &arguments)
         CurrentItem->setTitle(candidates.first().Title);
         CurrentItem->setOutput(candidates.first().Output);
         CurrentItem->setRelation(candidates.first().Relation);
+        CurrentItem->setOptions(core::itemOptionsOf(core::currentItemListPath(), candidates.first()));
         CurrentItem->Melt(QStringLiteral("*.*"), core::kMissing, core::kMissing);
         CurrentItem.reset();
         return;
@@ -57,8 +58,9 @@ void Main(const QStringList &arguments)
         return;
     }
     extract::frmOverlap &chooser = platform::formInstance<extract::frmOverlap>();
+    const core::ItemOptionsMap options = core::ItemOptionsFile(core::currentItemListPath()).read();
     for (const core::ItemRecord &candidate : candidates)
-        chooser.addRow(candidate.Title, candidate.Output, candidate.Relation);
+        chooser.addRow(candidate.Title, candidate.Output, candidate.Relation, options.value(candidate));
     chooser.Show(platform::vbModal);
     chooser.Unload();
     CurrentItem.reset();

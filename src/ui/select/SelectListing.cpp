@@ -180,7 +180,8 @@ QString FileTypes::text(const QString &s)
     return it.value();
 }
 
-void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows)
+void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows,
+    const arc::NameOptions &names)
 {
     const ArchiveKind *kind = nullptr;
     for (const ArchiveKind &k : kKinds) {
@@ -192,7 +193,7 @@ void ListArchive(const QString &archiveType, const QString &archivePath, QObject
     const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(kind->library));
     if (!library)
         return;
-    const arc::HARC handle = library->OpenArchive(owner, archivePath, 0);
+    const arc::HARC handle = library->OpenArchiveWith(owner, archivePath, names);
     if (handle == 0)
         return;
     FileTypes types;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/archiver/EntryName.h"
+
 #include <QHash>
 #include <QString>
 #include <QtGlobal>
@@ -57,7 +59,9 @@ private:
 // Appends a row per file entry of the archive at archivePath, listed through
 // the archiver library of archiveType ("LZH", "ZIP", "CAB"; anything else
 // lists nothing). An archive that cannot be opened lists nothing either.
-void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows);
+// Names are listed as the item's options make them (names).
+void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows,
+    const arc::NameOptions &names = {});
 
 // When a folder listing reads the sizes of plain files: at once, or only
 // when a row is shown or sorted by size. Reading a size is a system call per

@@ -135,7 +135,7 @@ void frmSelect::fillList()
         // what will be in the folder once it is extracted.
         const std::shared_ptr<core::clsItem> archive = core::CurrentItem;
         if (archive)
-            ListArchive(archive->ArchiveType(), archive->Path(), this, rows);
+            ListArchive(archive->ArchiveType(), archive->Path(), this, rows, archive->Options().names());
         m_listsArchive = true;
         setWindowTitle(kCaption + QStringLiteral(" - ") + (archive ? archive->Name() : QString()));
     }
