@@ -322,8 +322,11 @@ bool Recording::keepReplaced(const QStringList &components, int dirFd, const QBy
     const QString kept = QString::number(++m_keptCount);
     const QString keptPath = QDir(m_run.folder).filePath(kept);
     const QByteArray nativeKept = QFile::encodeName(keptPath);
-    // A second name for the old file costs nothing; across file systems it is copied.
-    bool ok = !m_copyOnly && ::linkat(dirFd, name.constData(), AT_FDCWD, nativeKept.constData(), 0) == 0;
+    // A second name for the old file costs nothing; across file systems it is
+    // copied, and so is a file that has other names already: written through
+    // one of those, a shared file would change the version kept here.
+    bool ok = !m_copyOnly && st.st_nlink == 1
+        && ::linkat(dirFd, name.constData(), AT_FDCWD, nativeKept.constData(), 0) == 0;
     if (!ok) {
         const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +46,7 @@ struct Scene {
     // Extracts the archive into the target (replacing whatever its dates), recorded.
     QString extract(bool copyOnly = false, const QString &item = QStringLiteral("soft"))
     {
+        QDir().mkpath(history);
         core::Recording recording(history, item, archive, target);
         recording.setCopyOnly(copyOnly);
         {
@@ -80,6 +83,8 @@ private Q_SLOTS:
     void undoBringsTheTreeBackExactly();
     void aChangeAfterTheRunIsNeverDestroyed_data();
     void aChangeAfterTheRunIsNeverDestroyed();
+    void aKeptCopyStandsOnItsOwn_data();
+    void aKeptCopyStandsOnItsOwn();
     void runsOfOneItemAreUndoneNewestFirst();
     void retentionRemovesTheOldestRuns_data();
     void retentionRemovesTheOldestRuns();
@@ -198,6 +203,68 @@ void tst_RunHistory::aChangeAfterTheRunIsNeverDestroyed()
     }
     // Everything the run made and nobody touched is gone.
     QVERIFY(!QFile::exists(scene.path("bin/sub/deep/tool")) || change.startsWith(u"link bin"));
+}
+
+void tst_RunHistory::aKeptCopyStandsOnItsOwn_data()
+{
+    QTest::addColumn<QString>("where"); // of the history
+    QTest::addColumn<bool>("copyOnly");
+    QTest::addColumn<bool>("secondName"); // the replaced file has another name outside the target
+    QTest::newRow("a copy forced beside the target") << "beside" << true << false;
+    QTest::newRow("a history on a tmpfs") << "tmpfs" << false << false;
+    // A hard link would share the file with its other name: an edit there
+    // would change the version the undo brings back.
+    QTest::newRow("a replaced file with a second name") << "beside" << false << true;
+}
+
+void tst_RunHistory::aKeptCopyStandsOnItsOwn()
+{
+    QFETCH(QString, where);
+    QFETCH(bool, copyOnly);
+    QFETCH(bool, secondName);
+    Scene scene;
+    std::optional<QTemporaryDir> elsewhere;
+    if (where == u"tmpfs") {
+        struct stat shm {
+        }, here{};
+        if (::stat("/dev/shm", &shm) != 0 || ::stat(QFile::encodeName(scene.dir.path()).constData(), &here) != 0
+            || shm.st_dev == here.st_dev)
+            QSKIP("no /dev/shm on a file system of its own");
+        elsewhere.emplace(QStringLiteral("/dev/shm/pellora-history-XXXXXX"));
+        QVERIFY(elsewhere->isValid());
+        scene.history = elsewhere->filePath(QStringLiteral("history"));
+    }
+    const QString other = scene.dir.filePath(QStringLiteral("other-name.txt"));
+    if (secondName)
+        QCOMPARE(
+            ::link(QFile::encodeName(scene.path("readme.txt")).constData(), QFile::encodeName(other).constData()), 0);
+    const QStringList before = test::treeState(scene.target);
+
+    const QString id = scene.extract(copyOnly);
+    QVERIFY(!id.isEmpty());
+    const QList<core::HistoryRun> runs = core::listRuns(scene.history);
+    QCOMPARE(runs.size(), 1);
+    const QString kept = QDir(runs.at(0).folder).filePath(runs.at(0).entries.at(0).kept);
+    struct stat st { };
+    QCOMPARE(::lstat(QFile::encodeName(kept).constData(), &st), 0);
+    QCOMPARE(st.st_nlink, nlink_t(1));
+    // Whatever is done to the target or the old file's other name after the
+    // run, the kept version is the one the run replaced.
+    test::writeFile(scene.path("readme.txt"), "edited after the run\n");
+    if (secondName) {
+        QFile otherFile(other);
+        QVERIFY(otherFile.open(QIODevice::WriteOnly | QIODevice::Append));
+        otherFile.write("appended through the other name\n");
+    }
+    QCOMPARE(contents(kept), kOldReadme);
+
+    // The edit is kept beside; the replaced file comes back with its content, mode and times.
+    const core::UndoResult result = core::undoRun(scene.history, id);
+    QCOMPARE(result.exitCode(), 1);
+    QCOMPARE(contents(scene.path("readme.txt")), kOldReadme);
+    QStringList after = test::treeState(scene.target);
+    after.removeIf([](const QString &line) { return line.startsWith(u"readme.txt."); });
+    QCOMPARE(after, before);
 }
 
 void tst_RunHistory::runsOfOneItemAreUndoneNewestFirst()
