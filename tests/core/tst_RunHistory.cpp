@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "support/ZipBuilder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -89,6 +90,8 @@ private Q_SLOTS:
     void retentionRemovesTheOldestRuns_data();
     void retentionRemovesTheOldestRuns();
     void aManifestThatClimbsOutIsIgnored();
+    void aManifestReadsBackAsWritten_data();
+    void aManifestReadsBackAsWritten();
     void theContentCrcIsCrc32cInAnyPieces_data();
     void theContentCrcIsCrc32cInAnyPieces();
 };
@@ -334,6 +337,73 @@ void tst_RunHistory::aManifestThatClimbsOutIsIgnored()
     QVERIFY(core::listRuns(scene.history).isEmpty());
     QCOMPARE(core::undoRun(scene.history, id).exitCode(), 2);
     QVERIFY(QFile::exists(scene.dir.filePath(QStringLiteral("victim.ini"))));
+}
+
+void tst_RunHistory::aManifestReadsBackAsWritten_data()
+{
+    QTest::addColumn<QString>("name"); // of every path, the item and the archive
+    QTest::newRow("plain") << QStringLiteral("readme.txt");
+    QTest::newRow("quotes and backslashes") << QStringLiteral("a \"quoted\" \\name\\");
+    QTest::newRow("control characters") << QStringLiteral("tab\there\nline\x01\x1f\x7f");
+    QTest::newRow("Japanese and beyond the BMP") << QStringLiteral("説明書 \U0001F600.txt");
+}
+
+void tst_RunHistory::aManifestReadsBackAsWritten()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    core::HistoryRun run;
+    run.id = QStringLiteral("20260102-030405-678-000");
+    run.folder = dir.filePath(run.id);
+    QVERIFY(QDir().mkpath(run.folder));
+    run.when = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5));
+    run.item = name;
+    run.archive = QStringLiteral("/dl/") + name;
+    run.target = QStringLiteral("/soft/") + name;
+    run.undone = true;
+    core::HistoryEntry folder;
+    folder.path = QStringLiteral("dir");
+    folder.kind = core::HistoryEntry::Folder;
+    core::HistoryEntry file;
+    file.path = QStringLiteral("dir/") + name;
+    file.size = 1LL << 40;
+    file.mtimeNs = 1733000000123456789LL; // beyond a double's exact range
+    file.crc = 0xFFFFFFFFu;
+    core::HistoryEntry replaced = file;
+    replaced.path = name;
+    replaced.kind = core::HistoryEntry::Replaced;
+    replaced.kept = QStringLiteral("1");
+    replaced.oldSize = 7;
+    replaced.oldMtimeNs = -1000000001LL; // before 1970
+    replaced.oldAtimeNs = 999999999LL;
+    replaced.oldMode = 04755;
+    run.entries = { folder, file, replaced };
+    QVERIFY(core::writeManifest(run));
+
+    const QList<core::HistoryRun> runs = core::listRuns(dir.path());
+    QCOMPARE(runs.size(), 1);
+    const core::HistoryRun &back = runs.at(0);
+    QCOMPARE(back.id, run.id);
+    QCOMPARE(back.when, run.when);
+    QCOMPARE(back.item, run.item);
+    QCOMPARE(back.archive, run.archive);
+    QCOMPARE(back.target, run.target);
+    QCOMPARE(back.undone, true);
+    QCOMPARE(back.keptBytes, 7);
+    QCOMPARE(back.entries.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const core::HistoryEntry &a = run.entries.at(i), &b = back.entries.at(i);
+        QCOMPARE(b.path, a.path);
+        QCOMPARE(b.kind, a.kind);
+        QCOMPARE(b.size, a.kind == core::HistoryEntry::Folder ? 0 : a.size);
+        QCOMPARE(b.mtimeNs, a.kind == core::HistoryEntry::Folder ? 0 : a.mtimeNs);
+        QCOMPARE(b.crc, a.kind == core::HistoryEntry::Folder ? 0 : a.crc);
+        QCOMPARE(b.kept, a.kept);
+        QCOMPARE(b.oldSize, a.oldSize);
+        QCOMPARE(b.oldMtimeNs, a.oldMtimeNs);
+        QCOMPARE(b.oldAtimeNs, a.oldAtimeNs);
+        QCOMPARE(b.oldMode, a.oldMode);
+    }
 }
 
 void tst_RunHistory::theContentCrcIsCrc32cInAnyPieces_data()
