@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     pellora::platform::installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Pellora"));
     QApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QApplication::setWindowIcon(pellora::platform::programIcon());
+    pellora::platform::useProgramIconFromFirstWindow();
 
     pellora::platform::DesktopShell shell;
     pellora::platform::setShell(&shell);

@@ -48,23 +48,58 @@ const char *kindName(HistoryEntry::Kind kind)
     return "file";
 }
 
-QJsonObject toJson(const HistoryEntry &e)
+// The manifest is written by hand: it is rewritten while a run goes on and
+// once at its end, and building it through QJsonObject cost more than the
+// rest of the recording of a large archive together.
+void appendText(QByteArray *out, const QString &text)
 {
-    QJsonObject o{ { QStringLiteral("path"), e.path }, { QStringLiteral("kind"), QLatin1String(kindName(e.kind)) } };
-    if (e.kind == HistoryEntry::Folder)
-        return o;
-    // Nanosecond counts pass a double's exact range: they go as text.
-    o.insert(QStringLiteral("size"), QString::number(e.size));
-    o.insert(QStringLiteral("mtime"), QString::number(e.mtimeNs));
-    o.insert(QStringLiteral("crc"), QString::number(e.crc));
-    if (e.kind == HistoryEntry::Replaced) {
-        o.insert(QStringLiteral("kept"), e.kept);
-        o.insert(QStringLiteral("oldSize"), QString::number(e.oldSize));
-        o.insert(QStringLiteral("oldMtime"), QString::number(e.oldMtimeNs));
-        o.insert(QStringLiteral("oldAtime"), QString::number(e.oldAtimeNs));
-        o.insert(QStringLiteral("oldMode"), e.oldMode);
+    out->append('"');
+    for (const char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') {
+            out->append('\\');
+            out->append(c);
+        } else if (uchar(c) < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out->append("\\u00");
+            out->append(hex[uchar(c) >> 4]);
+            out->append(hex[uchar(c) & 15]);
+        } else {
+            out->append(c);
+        }
     }
-    return o;
+    out->append('"');
+}
+
+void appendField(QByteArray *out, const char *key, const QString &text)
+{
+    out->append(",\"").append(key).append("\":");
+    appendText(out, text);
+}
+
+// Nanosecond counts pass a double's exact range: numbers go as text.
+void appendNumber(QByteArray *out, const char *key, qint64 value)
+{
+    out->append(",\"").append(key).append("\":\"").append(QByteArray::number(value)).append('"');
+}
+
+void appendEntry(QByteArray *out, const HistoryEntry &e)
+{
+    out->append("{\"path\":");
+    appendText(out, e.path);
+    out->append(",\"kind\":\"").append(kindName(e.kind)).append('"');
+    if (e.kind != HistoryEntry::Folder) {
+        appendNumber(out, "size", e.size);
+        appendNumber(out, "mtime", e.mtimeNs);
+        appendNumber(out, "crc", e.crc);
+        if (e.kind == HistoryEntry::Replaced) {
+            appendField(out, "kept", e.kept);
+            appendNumber(out, "oldSize", e.oldSize);
+            appendNumber(out, "oldMtime", e.oldMtimeNs);
+            appendNumber(out, "oldAtime", e.oldAtimeNs);
+            out->append(",\"oldMode\":").append(QByteArray::number(e.oldMode));
+        }
+    }
+    out->append('}');
 }
 
 bool fromJson(const QJsonObject &o, HistoryEntry *e)
@@ -104,12 +139,32 @@ bool fromJson(const QJsonObject &o, HistoryEntry *e)
     return true;
 }
 
-bool readManifest(const QString &folder, HistoryRun *run)
+const QByteArray kEntriesField = QByteArrayLiteral(",\"entries\":[");
+
+// Without entries, only what retention needs is read: parsing the entries was
+// most of the cost of recording a run of many files. The manifests this
+// program writes put them last, after the kept bytes; any other is read whole.
+bool readManifest(const QString &folder, HistoryRun *run, bool withEntries = true)
 {
     QFile file(QDir(folder).filePath(kManifest));
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QJsonObject o = QJsonDocument::fromJson(file.read(64 << 20)).object();
+    QByteArray text = file.read(64 << 20);
+    if (!withEntries) {
+        // The field name cannot stand inside a text, where every quote is escaped.
+        const qsizetype cut = text.indexOf(kEntriesField);
+        const QJsonObject head = cut < 0 ? QJsonObject() : QJsonDocument::fromJson(text.left(cut) + '}').object();
+        if (head.value(QStringLiteral("keptBytes")).isString()) {
+            run->id = head.value(QStringLiteral("id")).toString();
+            run->item = head.value(QStringLiteral("item")).toString();
+            run->target = head.value(QStringLiteral("target")).toString();
+            run->folder = folder;
+            run->keptBytes = head.value(QStringLiteral("keptBytes")).toString().toLongLong();
+            return !run->id.isEmpty() && run->id == QFileInfo(folder).fileName() && !run->target.isEmpty();
+        }
+    }
+    const QJsonObject o = QJsonDocument::fromJson(text).object();
+    text.clear();
     run->id = o.value(QStringLiteral("id")).toString();
     if (run->id.isEmpty() || run->id != QFileInfo(folder).fileName())
         return false;
@@ -202,38 +257,57 @@ bool fileCrc(int dirFd, const QByteArray &name, quint32 *crc)
     return ok;
 }
 
-QList<HistoryRun> listRuns(const QString &historyFolder)
+namespace {
+QList<HistoryRun> readRuns(const QString &historyFolder, bool withEntries)
 {
     QList<HistoryRun> runs;
     const QDir dir(historyFolder);
     const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     for (auto it = names.crbegin(); it != names.crend(); ++it) {
         HistoryRun run;
-        if (readManifest(dir.filePath(*it), &run))
+        if (readManifest(dir.filePath(*it), &run, withEntries))
             runs.append(run);
     }
     return runs;
 }
+} // namespace
+
+QList<HistoryRun> listRuns(const QString &historyFolder)
+{
+    return readRuns(historyFolder, true);
+}
 
 bool writeManifest(const HistoryRun &run)
 {
-    QJsonArray entries;
+    QByteArray out;
+    out.reserve(256 + run.entries.size() * 160);
+    out.append("{\"id\":");
+    appendText(&out, run.id);
+    appendField(&out, "when", run.when.toString(Qt::ISODate));
+    appendField(&out, "item", run.item);
+    appendField(&out, "archive", run.archive);
+    appendField(&out, "target", run.target);
+    out.append(",\"undone\":").append(run.undone ? "true" : "false");
+    qint64 kept = 0;
     for (const HistoryEntry &e : run.entries)
-        entries.append(toJson(e));
-    const QJsonObject o{ { QStringLiteral("id"), run.id }, { QStringLiteral("when"), run.when.toString(Qt::ISODate) },
-        { QStringLiteral("item"), run.item }, { QStringLiteral("archive"), run.archive },
-        { QStringLiteral("target"), run.target }, { QStringLiteral("undone"), run.undone },
-        { QStringLiteral("entries"), entries } };
+        kept += e.kind == HistoryEntry::Replaced ? e.oldSize : 0;
+    appendNumber(&out, "keptBytes", kept);
+    out.append(kEntriesField);
+    for (qsizetype i = 0; i < run.entries.size(); ++i) {
+        out.append(i ? ",\n" : "\n");
+        appendEntry(&out, run.entries.at(i));
+    }
+    out.append("\n]}\n");
     QSaveFile file(QDir(run.folder).filePath(kManifest));
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
+    file.write(out);
     return file.commit();
 }
 
 void applyRetention(const QString &historyFolder, int runsPerKey, qint64 maxBytes)
 {
-    const QList<HistoryRun> runs = listRuns(historyFolder); // newest first
+    const QList<HistoryRun> runs = readRuns(historyFolder, false); // newest first
     std::map<QString, int> seen;
     qint64 bytes = 0;
     for (qsizetype i = 0; i < runs.size(); ++i) {
@@ -322,8 +396,11 @@ bool Recording::keepReplaced(const QStringList &components, int dirFd, const QBy
     const QString kept = QString::number(++m_keptCount);
     const QString keptPath = QDir(m_run.folder).filePath(kept);
     const QByteArray nativeKept = QFile::encodeName(keptPath);
-    // A second name for the old file costs nothing; across file systems it is copied.
-    bool ok = !m_copyOnly && ::linkat(dirFd, name.constData(), AT_FDCWD, nativeKept.constData(), 0) == 0;
+    // A second name for the old file costs nothing; across file systems it is
+    // copied, and so is a file that has other names already: written through
+    // one of those, a shared file would change the version kept here.
+    bool ok = !m_copyOnly && st.st_nlink == 1
+        && ::linkat(dirFd, name.constData(), AT_FDCWD, nativeKept.constData(), 0) == 0;
     if (!ok) {
         const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)

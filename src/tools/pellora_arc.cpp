@@ -2,19 +2,26 @@
 // scripts and benchmarks. No window is ever shown.
 
 #include "core/ArchiveKind.h"
+#include "core/RunHistory.h"
 #include "platform/Locale.h"
 #include "platform/archiver/ArchiverRegistry.h"
 #include "platform/archiver/Report.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
 
 using namespace pellora;
+
+// The program's own defaults for what the history keeps.
+constexpr int kHistoryRuns = 5;
+constexpr qint64 kHistoryBytes = qint64(2048) * 1024 * 1024;
 
 void print(const QString &text)
 {
@@ -25,9 +32,10 @@ int usage()
 {
     std::fputs("usage: pellora-arc check FILE\n"
                "       pellora-arc list FILE\n"
-               "       pellora-arc run LIBRARY COMMANDLINE\n"
+               "       pellora-arc run [--history FOLDER TARGET] LIBRARY COMMANDLINE\n"
                "LIBRARY is UNLHA32.DLL, UNZIP32.DLL or CAB32.DLL; COMMANDLINE is one argument, e.g.\n"
-               "  pellora-arc run UNLHA32.DLL 'x -a1 -jp1 -n \"a.lzh\" \"out/\" \"*.*\"'\n",
+               "  pellora-arc run UNLHA32.DLL 'x -a1 -jp1 -n \"a.lzh\" \"out/\" \"*.*\"'\n"
+               "--history records the run into TARGET (the output folder) in FOLDER, as the program does\n",
         stderr);
     return 2;
 }
@@ -74,7 +82,9 @@ int list(const QString &file)
     return 0;
 }
 
-int run(const QString &libraryName, const QString &commandLine)
+// Runs the library; with a history folder the run is recorded and kept as
+// the program does it, so the cost of recording can be measured on its own.
+int run(const QString &libraryName, const QString &commandLine, const QString &history, const QString &target)
 {
     const auto library = arc::ArchiverRegistry::find(libraryName);
     if (!library) {
@@ -83,7 +93,16 @@ int run(const QString &libraryName, const QString &commandLine)
     }
     constexpr qsizetype kOutputSize = 64000; // what the program itself passes
     std::vector<char> output(kOutputSize);
-    const int code = library->Command(nullptr, commandLine, output.data(), kOutputSize);
+    std::optional<core::Recording> recording;
+    if (!history.isEmpty())
+        recording.emplace(history, QStringLiteral("pellora-arc"), QString(), target);
+    int code = 0;
+    {
+        const core::RecordingScope scope(recording ? &*recording : nullptr);
+        code = library->Command(nullptr, commandLine, output.data(), kOutputSize);
+    }
+    if (recording && !recording->finish().isEmpty())
+        core::applyRetention(history, kHistoryRuns, kHistoryBytes);
     std::fputs(output.data(), stdout);
     return code;
 }
@@ -100,6 +119,8 @@ int main(int argc, char *argv[])
     if (args.size() == 2 && args.at(0) == u"list")
         return list(args.at(1));
     if (args.size() == 3 && args.at(0) == u"run")
-        return run(args.at(1), args.at(2));
+        return run(args.at(1), args.at(2), QString(), QString());
+    if (args.size() == 6 && args.at(0) == u"run" && args.at(1) == u"--history")
+        return run(args.at(4), args.at(5), args.at(2), QDir(args.at(3)).absolutePath());
     return usage();
 }

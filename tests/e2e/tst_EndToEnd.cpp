@@ -1,4 +1,6 @@
 #include "core/ItemFile.h"
+#include "core/RunHistory.h"
+#include "core/Undo.h"
 #include "core/modRegistry.h"
 #include "support/PortableProgram.h"
 #include "support/TestSupport.h"
@@ -22,6 +24,7 @@ private Q_SLOTS:
     void helpAndVersionAnswerOnStandardOutput_data();
     void helpAndVersionAnswerOnStandardOutput();
     void undoLastBringsBackTheFolderBeforeTheRun();
+    void theArchiverToolRecordsRunsThatUndo();
 
 private:
     // A portable copy of the program with its own ITEM.DAT, settings and trash.
@@ -191,6 +194,41 @@ void tst_EndToEnd::undoLastBringsBackTheFolderBeforeTheRun()
     QVERIFY(!QFile::exists(target + QStringLiteral("readme.txt")));
     QCOMPARE(test::fileHashes(target).value(QStringLiteral("conf/app.ini")),
         QString::fromLatin1(test::sha256Hex("edited by the user\n")));
+}
+
+void tst_EndToEnd::theArchiverToolRecordsRunsThatUndo()
+{
+    // The benchmark of recording measures this run: it must be a real one.
+    const QString target = path(QStringLiteral("tool-out"));
+    const QString history = path(QStringLiteral("tool-history"));
+    test::writeFile(target + QStringLiteral("/readme.txt"), "old\n");
+    test::writeZip(path(QStringLiteral("v2.zip")), { { "readme.txt", "new\n" }, { "sub/new.txt", "new\n" } });
+    const QStringList before = test::treeState(target);
+    QStringList afterFirst;
+    const QString command
+        = QStringLiteral("-x -i --i -o \"%1\" \"%2/\" \"*.*\"").arg(path(QStringLiteral("v2.zip")), target);
+    for (int run = 0; run < 7; ++run) {
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        tool.start(QStringLiteral(PELLORA_ARC_BINARY),
+            { QStringLiteral("run"), QStringLiteral("--history"), history, target, QStringLiteral("UNZIP32.DLL"),
+                command });
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        if (run == 0)
+            afterFirst = test::treeState(target);
+    }
+    QVERIFY(afterFirst != before);
+    // Only the five newest runs stay: undone, they leave the tree the first run made.
+    const QList<core::HistoryRun> runs = core::listRuns(history);
+    QCOMPARE(runs.size(), 5);
+    for (const core::HistoryRun &run : runs) {
+        QCOMPARE(run.target, target);
+        QCOMPARE(run.count(core::HistoryEntry::Replaced), 2); // both files, after the first run
+    }
+    for (const core::HistoryRun &run : runs)
+        QCOMPARE(core::undoRun(history, run.id).exitCode(), 0);
+    QCOMPARE(test::treeState(target), afterFirst);
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)

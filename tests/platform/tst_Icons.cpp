@@ -1,12 +1,15 @@
 #include "platform/gui/Icons.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
+#include <QWindow>
 
 using namespace pellora::platform;
 
@@ -59,6 +62,7 @@ private Q_SLOTS:
     void unknownKeysHaveNoPicture();
     void programIconComesInEverySize();
     void theDesktopThemeIsPreferred();
+    void everyWindowGetsTheProgramIconOnceOneIsShown();
 };
 
 void tst_Icons::everyToolbarKeyHasAPictureWithoutATheme_data()
@@ -146,6 +150,34 @@ void tst_Icons::theDesktopThemeIsPreferred()
     QCOMPARE(rendered(toolbarIcon(QStringLiteral("Edit")), 24).pixel(12, 12), cyan);
     // A picture the theme lacks is still the built-in one.
     QCOMPARE(rendered(toolbarIcon(QStringLiteral("Help")), 24), builtInHelp);
+}
+
+void tst_Icons::everyWindowGetsTheProgramIconOnceOneIsShown()
+{
+    QVERIFY(QApplication::windowIcon().isNull());
+    useProgramIconFromFirstWindow();
+    QWidget madeBefore;
+    QWidget parent;
+    QWidget child(&parent);
+    child.show(); // a widget inside a window that is not shown: no window yet
+    QCoreApplication::processEvents();
+    QVERIFY(QApplication::windowIcon().isNull());
+
+    QDialog first;
+    first.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&first));
+    madeBefore.show();
+    QWidget madeAfter;
+    madeAfter.show();
+    for (QWidget *window : { static_cast<QWidget *>(&first), &madeBefore, &madeAfter }) {
+        // What the window system shows, not only what the widget reports.
+        QVERIFY(window->windowHandle());
+        const QIcon icon = window->windowHandle()->icon();
+        QVERIFY(!icon.isNull());
+        for (const int size : { 16, 24, 32, 48, 64, 128, 256 })
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+        QCOMPARE(rendered(window->windowIcon(), 32), rendered(programIcon(), 32));
+    }
 }
 
 QTEST_MAIN(tst_Icons)

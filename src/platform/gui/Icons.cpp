@@ -1,5 +1,9 @@
 #include "platform/gui/Icons.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+
 #include <initializer_list>
 
 // The pictures are compiled into this static library. A linker pulls an
@@ -49,7 +53,38 @@ const ToolbarPicture toolbarPictures[] = {
     { u"Help", { u"help-contents" }, u"toolbar/help" },
 };
 
+// Waits for the first window to be shown, gives the application its icon
+// and leaves: every later event goes by untouched.
+class FirstWindowWatch final : public QObject {
+public:
+    explicit FirstWindowWatch(QObject *parent)
+        : QObject(parent)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Show arrives after the native window exists and before it appears,
+        // so the window system gets the icon with the window.
+        if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow()) {
+            qApp->removeEventFilter(this);
+            if (QApplication::windowIcon().isNull())
+                QApplication::setWindowIcon(programIcon());
+            deleteLater();
+        }
+        return false;
+    }
+};
+
 } // namespace
+
+void useProgramIconFromFirstWindow()
+{
+    if (!qApp)
+        return;
+    qApp->installEventFilter(new FirstWindowWatch(qApp));
+}
 
 QIcon programIcon()
 {

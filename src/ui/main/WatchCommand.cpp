@@ -126,7 +126,7 @@ int runWatchCommand(int &argc, char **argv)
     platform::installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Pellora"));
     QApplication::setOrganizationName(QStringLiteral("Vorn"));
-    QApplication::setWindowIcon(platform::programIcon());
+    platform::useProgramIconFromFirstWindow();
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QStringList arguments = QCoreApplication::arguments().mid(2);
