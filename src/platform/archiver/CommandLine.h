@@ -16,6 +16,7 @@ struct ExtractCommand {
     bool skipDamaged = false; // carry on past damaged entries and headers
     bool filterIsFullPath = true; // the filter names entries by their path inside the archive
     bool noProgress = false; // show no progress window
+    bool noLinks = false; // make no symbolic link, safe or not
 };
 
 struct CommandLineError {

@@ -55,7 +55,7 @@ private:
 };
 
 // Appends a row per file entry of the archive at archivePath, listed through
-// the archiver library of archiveType ("LZH", "ZIP", "CAB"; anything else
+// the archiver library of archiveType (a kind of the kinds table; anything else
 // lists nothing). An archive that cannot be opened lists nothing either.
 void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows);
 
