@@ -96,6 +96,7 @@ void tst_modRegistry::defaultsWhenNothingIsStored_data()
     row("UnlhaCommandLine", QString());
     row("UnzipCommandLine", QString());
     row("CabCommandLine", QString());
+    row("LibarchiveCommandLine", QString());
     row("NoLog", false);
     row("RunExplorer", false);
     row("DefaultMeltFolder", QString());
@@ -107,7 +108,7 @@ void tst_modRegistry::defaultsWhenNothingIsStored_data()
     row("HistoryRuns", 5);
     row("HistoryMegabytes", 2048);
     // A setting missing from these rows or from the table fails here.
-    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(30));
+    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(31));
 }
 
 void tst_modRegistry::defaultsWhenNothingIsStored()
