@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""Extraction benchmark: pellora-arc against bsdtar on large LZH, ZIP and CAB archives.
+"""Extraction benchmark: pellora-arc against bsdtar on large LZH, ZIP, CAB,
+tar.gz, tar.xz and 7z archives.
 
 Run by hand (it is not part of ctest):
 
     python3 bench/extract_bench.py [--work DIR] [--reps N] [--tool PATH]
-                                   [--formats lzh,zip,cab] [--size-mb N]
+                                   [--formats lzh,zip,cab,tar.gz,tar.xz,7z]
+                                   [--size-mb N]
 
 It generates a deterministic tree of files (seeded pseudo-random text and
-incompressible random data), packs it with real archivers (jlha, zip, gcab)
+incompressible random data), packs it with real archivers (jlha, zip, gcab, tar, 7z)
 and caches tree and archives under the work folder.  Then for each format it
 extracts the archive with pellora-arc and with bsdtar into fresh empty folders,
 alternating which goes first, and reports the median wall time, the ratio
@@ -52,18 +54,22 @@ FLAT_ABS_KIB = 8 * 1024
 # Above this (max - min) / median of the wall times, the run is called noisy.
 NOISY_SPREAD = 0.15
 
-FORMATS = ("lzh", "zip", "cab")
+FORMATS = ("lzh", "zip", "cab", "tar.gz", "tar.xz", "7z")
 
 # How pellora-arc is asked to extract each format: (library name, command line).
 PELLORA_CALLS = {
     "lzh": ("UNLHA32.DLL", 'x -a1 -jp1 -n -c "{archive}" "{outdir}/" "*.*"'),
     "zip": ("UNZIP32.DLL", '-x -i --i -o "{archive}" "{outdir}/" "*.*"'),
     "cab": ("CAB32.DLL", '-x -k -n -i -o "{archive}" "{outdir}/" "*.*"'),
+    "tar.gz": ("LIBARCHIVE.DLL", '-x -i --i -o "{archive}" "{outdir}/" "*.*"'),
+    "tar.xz": ("LIBARCHIVE.DLL", '-x -i --i -o "{archive}" "{outdir}/" "*.*"'),
+    "7z": ("LIBARCHIVE.DLL", '-x -i --i -o "{archive}" "{outdir}/" "*.*"'),
 }
 
 # Debian package providing each external program, for error messages.
-PACKAGES = {"bsdtar": "libarchive-tools", "jlha": "jlha-utils", "zip": "zip", "gcab": "gcab"}
-ARCHIVER = {"lzh": "jlha", "zip": "zip", "cab": "gcab"}
+PACKAGES = {"bsdtar": "libarchive-tools", "jlha": "jlha-utils", "zip": "zip", "gcab": "gcab",
+            "tar": "tar xz-utils", "7z": "p7zip-full"}
+ARCHIVER = {"lzh": "jlha", "zip": "zip", "cab": "gcab", "tar.gz": "tar", "tar.xz": "tar", "7z": "7z"}
 
 MIB = 1024 * 1024
 
@@ -250,6 +256,12 @@ def archiver_command(fmt: str, archive: Path, entries: list[str]) -> list[str]:
         return ["zip", "-q", "-r", "-6", str(archive), *entries]
     if fmt == "cab":
         return ["gcab", "-c", "-z", str(archive), *entries]  # -z: MSZIP
+    if fmt == "tar.gz":
+        return ["tar", "-czf", str(archive), *entries]
+    if fmt == "tar.xz":
+        return ["tar", "-cJf", str(archive), *entries]
+    if fmt == "7z":
+        return ["7z", "a", "-bd", "-mx=5", str(archive), *entries]
     raise ValueError(fmt)
 
 
@@ -594,7 +606,7 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
                     help=f"folder for generated trees, archives and scratch output (default {DEFAULT_WORK})")
     ap.add_argument("--reps", type=int, default=3, help="timed repetitions per tool and archive (default 3)")
     ap.add_argument("--tool", type=Path, default=DEFAULT_TOOL, help=f"pellora-arc binary (default {DEFAULT_TOOL})")
-    ap.add_argument("--formats", default=",".join(FORMATS), help="comma-separated subset of lzh,zip,cab")
+    ap.add_argument("--formats", default=",".join(FORMATS), help="comma-separated subset of " + ",".join(FORMATS))
     ap.add_argument("--size-mb", type=int, default=100,
                     help="size of the large tree in MB (default 100); the small tree is a quarter of it")
     ap.add_argument("--timeout", type=float, default=600.0, help="seconds before one extraction is killed (default 600)")

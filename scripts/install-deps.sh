@@ -24,8 +24,8 @@ pkgs=(
                                      # the installed pellora.desktop and metainfo with desktop-file-validate and appstreamcli
 )
 case "${1:-}" in
-  fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3) ;;
-  bench) pkgs+=(jlha-utils zip gcab libarchive-tools python3) ;;
+  fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3 tar gzip bzip2 xz-utils zstd lz4) ;;
+  bench) pkgs+=(jlha-utils zip gcab libarchive-tools python3 tar xz-utils p7zip-full) ;;
   fuzz) pkgs+=(clang-14 libclang-rt-14-dev) ;;
   "") ;;
   *) echo "usage: $0 [fixtures|bench|fuzz]" >&2; exit 2 ;;

@@ -6,20 +6,13 @@ namespace pellora::core {
 
 QString detectArchiveKind(const QString &path)
 {
-    struct Candidate {
-        const char *library;
-        const char *kind;
-    };
-    static constexpr Candidate candidates[] = {
-        { arc::kUnlhaLibrary, "LZH" },
-        { arc::kUnzipLibrary, "ZIP" },
-        { arc::kCabLibrary, "CAB" },
-    };
     QString kind;
-    for (const Candidate &c : candidates) {
-        const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(c.library));
+    for (const arc::ArchiveKindInfo &k : arc::kArchiveKinds) {
+        if (k.onlyWhenNoOtherAccepts && !kind.isEmpty())
+            continue;
+        const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(k.library));
         if (library && library->CheckArchive(path, 1) != 0)
-            kind = QString::fromLatin1(c.kind);
+            kind = arc::toQString(k.type);
     }
     return kind;
 }

@@ -77,6 +77,7 @@ inline constexpr Setting kSettings[] = {
     { u"UnlhaCommandLine", SettingKind::Text },
     { u"UnzipCommandLine", SettingKind::Text },
     { u"CabCommandLine", SettingKind::Text },
+    { u"LibarchiveCommandLine", SettingKind::Text },
     { u"NoLog", SettingKind::YesNo, 0 },
     { u"RunExplorer", SettingKind::YesNo, 0 },
     { u"DefaultMeltFolder", SettingKind::Text },
@@ -99,6 +100,16 @@ inline constexpr Setting kSettings[] = {
 
 // The match chooser shows the related file narrower than the main window does.
 inline constexpr qint32 kChooserColumn4Width = 1400;
+
+// The table row called name, or null.
+constexpr const Setting *findSetting(std::u16string_view name)
+{
+    for (const Setting &s : kSettings) {
+        if (s.name == name)
+            return &s;
+    }
+    return nullptr;
+}
 
 // The table row called name; a name that is not in the table fails to compile.
 consteval const Setting &setting(std::u16string_view name)

@@ -1,5 +1,6 @@
 #include "extract/Melt.h"
 
+#include "core/ArchiveKind.h"
 #include "core/RunHistory.h"
 #include "core/TargetFolder.h"
 #include "core/clsItem.h"
@@ -23,21 +24,14 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
     const QString &file, const QString &command, const arc::NameOptions &names)
 {
     MeltCall call;
-    QString switches;
-    if (archiveType == u"LZH") {
-        call.library = QString::fromLatin1(arc::kUnlhaLibrary);
-        switches = QStringLiteral("x -a1 -jp1") + core::readText(core::setting(u"UnlhaCommandLine"));
-        if (file != u"*.*")
-            switches += QStringLiteral(" -p");
-    } else if (archiveType == u"ZIP") {
-        call.library = QString::fromLatin1(arc::kUnzipLibrary);
-        switches = QStringLiteral("-x -i") + core::readText(core::setting(u"UnzipCommandLine"));
-    } else if (archiveType == u"CAB") {
-        call.library = QString::fromLatin1(arc::kCabLibrary);
-        switches = QStringLiteral("-x -k -n") + core::readText(core::setting(u"CabCommandLine"));
-    } else {
+    const arc::ArchiveKindInfo *kind = arc::archiveKindOfType(archiveType);
+    if (!kind)
         return call;
-    }
+    call.library = QString::fromLatin1(kind->library);
+    QString switches = arc::toQString(kind->baseSwitches) + core::readText(core::switchesSetting(*kind));
+    // The LZH library names a single entry by file name unless told otherwise.
+    if (kind->language == arc::SwitchLanguage::Lzh && file != u"*.*")
+        switches += QStringLiteral(" -p");
     if (command != core::kMissing)
         switches = command;
     // After the user's switches, which may be any: the names must come out
@@ -55,8 +49,8 @@ MeltCall composeMeltCall(const QString &archiveType, const QString &archivePath,
         }
     }
     call.commandLine = QStringLiteral("%1 \"%2\" \"%3\" \"%4\"").arg(switches, archivePath, outputFolder, file);
-    // The ZIP library takes "/" as its separator; native separators are turned into it.
-    if (archiveType == u"ZIP" && platform::kPathSeparator != u'/')
+    // The ZIP language takes "/" as its separator; native separators are turned into it.
+    if (kind->language == arc::SwitchLanguage::Zip && platform::kPathSeparator != u'/')
         call.commandLine.replace(platform::kPathSeparator, u'/');
     return call;
 }

@@ -33,20 +33,15 @@ int usage()
     std::fputs("usage: pellora-arc check FILE\n"
                "       pellora-arc list FILE\n"
                "       pellora-arc run [--history FOLDER TARGET] LIBRARY COMMANDLINE\n"
-               "LIBRARY is UNLHA32.DLL, UNZIP32.DLL or CAB32.DLL; COMMANDLINE is one argument, e.g.\n"
+               "LIBRARY is one of",
+        stderr);
+    for (const arc::ArchiveKindInfo &kind : arc::kArchiveKinds)
+        std::fprintf(stderr, " %s", kind.library);
+    std::fputs("; COMMANDLINE is one argument, e.g.\n"
                "  pellora-arc run UNLHA32.DLL 'x -a1 -jp1 -n \"a.lzh\" \"out/\" \"*.*\"'\n"
                "--history records the run into TARGET (the output folder) in FOLDER, as the program does\n",
         stderr);
     return 2;
-}
-
-const char *libraryForKind(const QString &kind)
-{
-    if (kind == u"LZH")
-        return arc::kUnlhaLibrary;
-    if (kind == u"ZIP")
-        return arc::kUnzipLibrary;
-    return arc::kCabLibrary;
 }
 
 int check(const QString &file)
@@ -65,7 +60,7 @@ int list(const QString &file)
         std::fprintf(stderr, "pellora-arc: no library accepts %s\n", file.toUtf8().constData());
         return 1;
     }
-    const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(libraryForKind(kind)));
+    const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(arc::archiveKindOfType(kind)->library));
     const arc::HARC handle = library->OpenArchive(nullptr, file, 0);
     if (!handle) {
         std::fprintf(stderr, "pellora-arc: cannot open %s\n", file.toUtf8().constData());

@@ -17,6 +17,7 @@ class tst_ArchiveKind : public QObject {
 private Q_SLOTS:
     void cleanup() { ArchiverRegistry::restoreBuiltIns(); }
     void laterLibraryWins();
+    void fourthLibraryIsAskedOnlyWhenNoOtherAccepts();
     void missingLibraryIsNeverAsked();
     void nothingAcceptsEmptyOrAbsentFiles();
     void folderFifoAndDeviceAreNeverOpened();
@@ -44,6 +45,20 @@ void tst_ArchiveKind::laterLibraryWins()
     QCOMPARE(core::detectArchiveKind(path), QStringLiteral("CAB"));
     cab->accepts.clear();
     QCOMPARE(core::detectArchiveKind(path), QStringLiteral("LZH"));
+}
+
+void tst_ArchiveKind::fourthLibraryIsAskedOnlyWhenNoOtherAccepts()
+{
+    auto zip = std::make_shared<test::FakeArchiver>();
+    auto tar = std::make_shared<test::FakeArchiver>();
+    ArchiverRegistry::install(QStringLiteral("UNZIP32.DLL"), zip);
+    ArchiverRegistry::install(QStringLiteral("LIBARCHIVE.DLL"), tar);
+    const QString path = QStringLiteral("/x/a.zip");
+    tar->accepts = { path };
+    QCOMPARE(core::detectArchiveKind(path), QStringLiteral("TAR"));
+    // A ZIP stays a ZIP even where the fourth library would take it too.
+    zip->accepts = { path };
+    QCOMPARE(core::detectArchiveKind(path), QStringLiteral("ZIP"));
 }
 
 void tst_ArchiveKind::missingLibraryIsNeverAsked()

@@ -96,6 +96,7 @@ void tst_modRegistry::defaultsWhenNothingIsStored_data()
     row("UnlhaCommandLine", QString());
     row("UnzipCommandLine", QString());
     row("CabCommandLine", QString());
+    row("LibarchiveCommandLine", QString());
     row("NoLog", false);
     row("RunExplorer", false);
     row("DefaultMeltFolder", QString());
@@ -109,7 +110,7 @@ void tst_modRegistry::defaultsWhenNothingIsStored_data()
     row("WatchAtLogin", false);
     row("WatchFolder", QString());
     // A setting missing from these rows or from the table fails here.
-    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(32));
+    QCOMPARE(qsizetype(std::size(core::kSettings)), qsizetype(33));
 }
 
 void tst_modRegistry::defaultsWhenNothingIsStored()

@@ -9,7 +9,8 @@ Run from the repository root:
 
 Only the Python standard library is used, plus these command-line archivers
 (Debian packages in brackets): jlha [jlha-utils], zip [zip], 7z [p7zip-full],
-gcab [gcab] and, for --check, bsdtar [libarchive-tools].
+gcab [gcab], tar [tar], gzip [gzip], bzip2 [bzip2], xz [xz-utils], zstd
+[zstd], lz4 [lz4] and, for --check, bsdtar [libarchive-tools].
 
 Whatever a real archiver can write is written by that archiver, so the tests
 see the bytes that users will meet.  The rest -- old LZH header levels,
@@ -1194,6 +1195,146 @@ def make_misc(tmp):
 
 
 # --------------------------------------------------------------------------
+# tarballs, 7z and single compressed files, all read by the fourth library
+
+TAR_OPTS = ["--sort=name", "--mtime=@%d" % EPOCH, "--owner=0", "--group=0",
+            "--numeric-owner", "--format=gnu"]
+COMPRESSORS = [  # suffix, command writing the compressed stream to stdout
+    (".gz", ["gzip", "-n", "-9", "-c"]),
+    (".bz2", ["bzip2", "-9", "-c"]),
+    (".xz", ["xz", "-6", "-c"]),
+    (".zst", ["zstd", "-q", "-19", "-c"]),
+    (".lz4", ["lz4", "-q", "-9", "-c"]),
+]
+
+
+def compress(data, cmd):
+    res = subprocess.run(cmd, input=data, env=TOOL_ENV, stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE)
+    if res.returncode != 0:
+        sys.exit("command failed: %s\n%s" % (" ".join(cmd), res.stderr.decode()))
+    return res.stdout
+
+
+def tar_bytes(root, names, out, append=False):
+    run(["tar", "-rf" if append else "-cf", out] + TAR_OPTS + ["--"] + names,
+        cwd=root)
+    return read(out)
+
+
+def make_tar(tmp):
+    root = os.path.join(tmp, "tar-common")
+    make_tree(root, COMMON_FILES, COMMON_DIRS)
+    plain = tar_bytes(root, sorted(os.listdir(root)), os.path.join(tmp, "common.tar"))
+    files = dict(COMMON_FILES)
+    add("tar/common.tar", "TAR", "plain tar (GNU tar)", plain, files=files,
+        dirs=COMMON_DIRS, notes="GNU tar, gnu format, names sorted, fixed time.")
+    for suffix, cmd in COMPRESSORS:
+        add("tar/common.tar" + suffix, "TAR", "tar compressed with " + cmd[0],
+            compress(plain, cmd), files=files, dirs=COMMON_DIRS,
+            notes="The plain tar piped through %s." % " ".join(cmd))
+    run(["7z", "a", "-bd", "-mx=5", os.path.join(tmp, "common.7z")]
+        + sorted(os.listdir(root)), cwd=root)
+    add("tar/common.7z", "TAR", "7z archive (p7zip)", read(os.path.join(tmp, "common.7z")),
+        files=files, dirs=COMMON_DIRS, notes="7z a -mx=5 (LZMA2) of the common tree.")
+
+    # One compressed file without tar: named after the archive.
+    notes_txt = prose(5000)
+    for suffix, cmd in COMPRESSORS[:1] + COMPRESSORS[2:4]:
+        add("tar/notes.txt" + suffix, "TAR", "a single file compressed with " + cmd[0],
+            compress(notes_txt, cmd), files={"notes.txt": notes_txt},
+            notes="No tar inside: the one file takes the archive's name "
+                  "without its compression suffix.")
+
+    # A release tarball: one top folder, an executable, a set-user-id
+    # program, links that stay inside, links that lead out, a hard link,
+    # and an entry behind a link (appended with tar -r after the link).
+    top = "tool-1.2.3"
+    rel = os.path.join(tmp, "tar-release")
+    tool = b"#!/bin/sh\necho tool 1.2.3\n"
+    lib = noise(3000)
+    readme = prose(800)
+    make_tree(rel, {top + "/bin/tool": tool, top + "/bin/suid-tool": tool,
+                    top + "/lib/libtool.so.1": lib, top + "/README": readme,
+                    top + "/share/doc/guide.txt": readme})
+    os.chmod(os.path.join(rel, top, "bin/tool"), 0o755)
+    os.chmod(os.path.join(rel, top, "bin/suid-tool"), 0o4755)
+    links = {  # name -> target; the first three stay inside
+        top + "/lib/libtool.so": "libtool.so.1",
+        top + "/bin/libtool": "../lib/libtool.so.1",
+        top + "/doc": "share/doc",
+        top + "/escape": "../../outside.txt",
+        top + "/absolute": "/etc/passwd",
+        top + "/roundabout": "lib/../../outside.txt",
+    }
+    for name, target in links.items():
+        os.symlink(target, os.path.join(rel, name))
+        os.utime(os.path.join(rel, name), (EPOCH, EPOCH), follow_symlinks=False)
+    os.link(os.path.join(rel, top, "bin/tool"), os.path.join(rel, top, "bin/tool-hard"))
+    out = os.path.join(tmp, "release.tar")
+    tar_bytes(rel, [top], out)
+    behind = os.path.join(tmp, "tar-behind")
+    make_tree(behind, {top + "/doc/behind.txt": b"written through a link\n"})
+    data = tar_bytes(behind, [top + "/doc/behind.txt"], out, append=True)
+    refused = [top + "/escape", top + "/absolute", top + "/roundabout",
+               top + "/bin/tool-hard", top + "/doc/behind.txt"]
+    add("tar/tool-1.2.3.tar.xz", "TAR", "release tarball with a top folder, modes and links",
+        compress(data, COMPRESSORS[2][1]),
+        files={top + "/bin/tool": tool, top + "/bin/suid-tool": tool,
+               top + "/lib/libtool.so.1": lib, top + "/README": readme,
+               top + "/share/doc/guide.txt": readme},
+        dirs=[top, top + "/bin", top + "/lib", top + "/share/doc"],
+        refused=refused,
+        notes="GNU tar of one top folder; tar -r appended doc/behind.txt, "
+              "which lies behind the link doc. Links whose target stays "
+              "inside are made last; the others, the hard link and the entry "
+              "behind a link are refused. bin/tool is 0755, bin/suid-tool "
+              "4755 (made 0755).")
+    e = MANIFEST[-1]
+    e["links"] = {n: t for n, t in list(links.items())[:3]}
+    e["executable"] = [top + "/bin/tool", top + "/bin/suid-tool"]
+
+
+def make_names(tmp):
+    # Names in encodings that are neither UTF-8 nor Shift_JIS, for the item's
+    # name encoding; "names" maps each name (UTF-8) to its SHA-256.
+    content = prose(300)
+    gbk = ["中文说明.txt", "软件/程序.txt"]
+    root = os.path.join(tmp, "names-gbk")
+    for name in gbk:
+        p = os.path.join(root.encode(), name.encode("gbk"))
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(content)
+        os.utime(p, (EPOCH, EPOCH))
+    os.utime(os.path.join(root.encode(), "软件".encode("gbk")), (EPOCH, EPOCH))
+    out = os.path.join(tmp, "names-gbk.tar")
+    run(["tar", "-cf", out] + TAR_OPTS + ["--", "中文说明.txt".encode("gbk"),
+        "软件".encode("gbk")], cwd=root)
+    add("names/names-gbk.tar", "TAR", "GBK names in a GNU tar", read(out),
+        notes="GNU tar stores the names' bytes as they are: GBK here.")
+    MANIFEST[-1]["names"] = {"encoding": "GBK", "files": {n: sha256(content) for n in gbk}}
+
+    cp437 = ["Ümlaut.txt", "Café/Ñandú.txt"]
+    root = os.path.join(tmp, "names-cp437")
+    for name in cp437:
+        p = os.path.join(root.encode(), name.encode("cp437"))
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(content)
+        os.utime(p, (EPOCH, EPOCH))
+    os.utime(os.path.join(root.encode(), "Café".encode("cp437")), (EPOCH, EPOCH))
+    out = os.path.join(tmp, "names-cp437.zip")
+    run(["zip", "-q", "-X", "-r", out, "Ümlaut.txt".encode("cp437"),
+         "Café".encode("cp437")], cwd=root, extra_env={"LANG": "C", "LC_ALL": "C"})
+    data = read(out)
+    add("names/names-cp437.zip", "ZIP", "CP437 names in a ZIP without the UTF-8 flag", data,
+        notes="Info-ZIP in the C locale stores the names' bytes as they are, "
+              "CP437 here, without the UTF-8 flag.")
+    MANIFEST[-1]["names"] = {"encoding": "CP437", "files": {n: sha256(content) for n in cp437}}
+
+
+# --------------------------------------------------------------------------
 
 def check():
     for entry in MANIFEST:
@@ -1231,16 +1372,29 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--check", action="store_true",
                     help="list every fixture with bsdtar afterwards")
+    ap.add_argument("--only", metavar="FOLDERS",
+                    help="remake only these folders (comma-separated, e.g. "
+                         "tar,names), keeping the other fixtures as they are")
     args = ap.parse_args()
-    need_tools(["jlha", "zip", "7z", "gcab"] + (["bsdtar"] if args.check else []))
-    for sub in ("lzh", "zip", "cab", "misc"):
+    makers = [("lzh", make_lzh), ("zip", make_zip), ("cab", make_cab),
+              ("misc", make_misc), ("tar", make_tar), ("names", make_names)]
+    chosen = args.only.split(",") if args.only else [m for m, _ in makers]
+    tools = {"lzh": ["jlha"], "zip": ["zip", "7z"], "cab": ["gcab"],
+             "tar": ["tar", "gzip", "bzip2", "xz", "zstd", "lz4", "7z"],
+             "names": ["tar", "zip"]}
+    need_tools(sorted({t for m in chosen for t in tools.get(m, [])})
+               + (["bsdtar"] if args.check else []))
+    if args.only:
+        with open(os.path.join(HERE, "fixtures.json"), encoding="utf-8") as f:
+            MANIFEST.extend(e for e in json.load(f)
+                            if e["file"].split("/")[0] not in chosen)
+    for sub in chosen:
         shutil.rmtree(os.path.join(HERE, sub), ignore_errors=True)
     tmp = tempfile.mkdtemp(prefix="pellora-fixtures-")
     try:
-        make_lzh(tmp)
-        make_zip(tmp)
-        make_cab(tmp)
-        make_misc(tmp)
+        for name, maker in makers:
+            if name in chosen:
+                maker(tmp)
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     text = manifest_text(MANIFEST)

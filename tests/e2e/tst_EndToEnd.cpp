@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void helpAndVersionAnswerOnStandardOutput();
     void undoLastBringsBackTheFolderBeforeTheRun();
     void theArchiverToolRecordsRunsThatUndo();
+    void aVersionedTarballIsRoutedByItsDoubleExtensionPattern();
 
 private:
     // A portable copy of the program with its own ITEM.DAT, settings and trash.
@@ -117,6 +119,44 @@ void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
     QVERIFY2(QFile::exists(path(archiveEndsIn)), qPrintable(archiveEndsIn));
     if (operation == 1 || operation == 2)
         QVERIFY(!QFile::exists(archive));
+}
+
+void tst_EndToEnd::aVersionedTarballIsRoutedByItsDoubleExtensionPattern()
+{
+    const QString fixture = QStringLiteral("tar/tool-1.2.3.tar.xz");
+    const QString archive = path(QStringLiteral("dl/foo-1.2.3.tar.xz"));
+    QDir().mkpath(path(QStringLiteral("dl")));
+    QVERIFY(QFile::copy(test::dataPath(fixture), archive));
+    core::DeleteSettingsKey();
+    core::writeYesNo(core::setting(u"NoLog"), true);
+    core::writeNumber(core::setting(u"ArchiveOperation"), 0);
+    const QString target = path(QStringLiteral("Foo/"));
+    // A ZIP item with a pattern the tarball also matches by its start only.
+    QVERIFY(!core::ItemFile(path(QStringLiteral("app/ITEM.DAT")))
+                 .write({ { QStringLiteral("Foo zip"), QStringLiteral("foo-*.zip"), path(QStringLiteral("Zip/")),
+                              QString() },
+                     { QStringLiteral("Foo"), QStringLiteral("foo-*.tar.xz"), target, QString() } })
+                 .has_value());
+
+    // Entries are refused (the links that lead out): the run says so in its code.
+    QByteArray output;
+    const int code = runPellora({ QStringLiteral("--route"), archive }, &output);
+    QVERIFY2(code == 5, output.constData());
+
+    QJsonObject expected;
+    for (const QJsonValue &value : test::fixtureManifest()) {
+        if (value.toObject().value(QStringLiteral("file")).toString() == fixture)
+            expected = value.toObject().value(QStringLiteral("files")).toObject();
+    }
+    QVERIFY(!expected.isEmpty());
+    const QMap<QString, QString> got = test::fileHashes(target);
+    QCOMPARE(QStringList(got.keys()), QStringList(expected.keys()));
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        QCOMPARE(got.value(it.key()), it.value().toString());
+    QCOMPARE(QFile::symLinkTarget(target + QStringLiteral("tool-1.2.3/doc")),
+        target + QStringLiteral("tool-1.2.3/share/doc"));
+    QVERIFY(QFileInfo(target + QStringLiteral("tool-1.2.3/bin/tool")).isExecutable());
+    QVERIFY(!QFile::exists(path(QStringLiteral("Zip"))));
 }
 
 void tst_EndToEnd::helpAndVersionAnswerOnStandardOutput_data()

@@ -130,6 +130,10 @@ void tst_Melt::composesTheCommandLineOfEachKindAndCaller_data()
     QTest::newRow("CAB with replace") << "CAB"
                                       << " -o"
                                       << "*.*" << QString(kMissing) << R"(-x -k -n -o "/dl/a b.cab" "/Tool/" "*.*")";
+    QTest::newRow("TAR speaks the ZIP language with its own stored switches")
+        << "TAR"
+        << " --i -o -nl"
+        << "*.*" << QString(kMissing) << R"(-x -i --i -o -nl "/dl/a b.tar" "/Tool/" "*.*")";
     QTest::newRow("a restore's own switches replace everything, -p included")
         << "LZH"
         << " -n"
@@ -146,7 +150,11 @@ void tst_Melt::composesTheCommandLineOfEachKindAndCaller()
     QFETCH(QString, command);
     const QString setting = kind == u"LZH" ? QStringLiteral("UnlhaCommandLine")
         : kind == u"ZIP"                   ? QStringLiteral("UnzipCommandLine")
+        : kind == u"TAR"                   ? QStringLiteral("LibarchiveCommandLine")
                                            : QStringLiteral("CabCommandLine");
+    // Every kind's setting holds something else, so a wrong one is seen.
+    for (const char *other : { "UnlhaCommandLine", "UnzipCommandLine", "CabCommandLine", "LibarchiveCommandLine" })
+        core::WriteSetting(QString::fromLatin1(other), core::kRegSz, QStringLiteral(" -WRONG"));
     core::WriteSetting(setting, core::kRegSz, stored);
     const auto call = extract::composeMeltCall(
         kind, QStringLiteral("/dl/a b.") + kind.toLower(), QStringLiteral("/Tool/"), file, command);

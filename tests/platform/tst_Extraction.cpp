@@ -142,9 +142,22 @@ void tst_Extraction::extractsEveryFixtureAsACarefulUserExpects()
         QVERIFY2(name == u"out" || name.startsWith(u"out/"), qPrintable(name));
     for (const QString &path : outside)
         QVERIFY2(QFileInfo::exists(path) == existedBefore[path], qPrintable(path));
+    // Links only where the archive has one that stays inside, pointing where it says.
+    const QJsonObject links = fixture.value(QStringLiteral("links")).toObject();
     for (const QString &name : test::allNames(out)) {
-        QVERIFY2(!QFileInfo(out + name).isSymLink(), qPrintable(name));
+        QVERIFY2(QFileInfo(out + name).isSymLink() == links.contains(name), qPrintable(name + u'\n' + run.report));
         QVERIFY2(!name.contains(kTempMark), qPrintable(name));
+    }
+    for (auto it = links.begin(); it != links.end(); ++it) {
+        QByteArray target(4096, '\0');
+        const ssize_t n = ::readlink(QFile::encodeName(out + it.key()).constData(), target.data(), 4096);
+        QCOMPARE(QString::fromUtf8(target.left(qMax<ssize_t>(n, 0))), it.value().toString());
+    }
+    // The executable bit is kept, a set-user-id bit never.
+    for (const QString &name : stringList(fixture.value(QStringLiteral("executable")))) {
+        struct stat st { };
+        QVERIFY2(::stat(QFile::encodeName(out + name).constData(), &st) == 0, qPrintable(name));
+        QVERIFY2((st.st_mode & S_IXUSR) && !(st.st_mode & (S_ISUID | S_ISGID | S_ISVTX)), qPrintable(name));
     }
 
     // Each refused and damaged entry is named in the report.

@@ -12,6 +12,8 @@ QString libraryFor(const QString &kind)
         return QStringLiteral("UNLHA32.DLL");
     if (kind == u"ZIP")
         return QStringLiteral("UNZIP32.DLL");
+    if (kind == u"TAR")
+        return QStringLiteral("LIBARCHIVE.DLL");
     return QStringLiteral("CAB32.DLL");
 }
 
@@ -19,7 +21,7 @@ QString fixedSwitches(const QString &kind)
 {
     if (kind == u"LZH")
         return QStringLiteral("x -a1 -jp1 -n");
-    if (kind == u"ZIP")
+    if (kind == u"ZIP" || kind == u"TAR")
         return QStringLiteral("-x -i --i");
     return QStringLiteral("-x -k -n -i");
 }

@@ -356,6 +356,12 @@ void tst_frmMainDropRestore::patternFromFileName_data()
         << d + QStringLiteral(".lzh") << QStringLiteral("*.lzh");
     QTest::newRow("only the last dot starts the extension")
         << d + QStringLiteral("setup.tar.lzh") << QStringLiteral("setup.tar*.lzh");
+    QTest::newRow("a compressed tar's version goes before both extensions")
+        << d + QStringLiteral("foo-1.2.tar.xz") << QStringLiteral("foo-*.tar.xz");
+    QTest::newRow("a tar.zst in upper case")
+        << d + QStringLiteral("Tool_20.TAR.ZST") << QStringLiteral("Tool_*.TAR.ZST");
+    QTest::newRow("a 7z keeps its inner dots as other single extensions do")
+        << d + QStringLiteral("foo-1.2.7z") << QStringLiteral("foo-1.*.7z");
     QTest::newRow("a bare name without folder") << QStringLiteral("unzip540.zip") << QStringLiteral("unzip*.zip");
     QTest::newRow("digits in a folder name play no part")
         << QStringLiteral("/down/v2/tool10") << QStringLiteral("tool*");

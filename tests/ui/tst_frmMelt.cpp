@@ -159,6 +159,10 @@ void tst_frmMelt::archiveBaseName_data()
                                                             << "v1.2.";
     QTest::newRow("letter case is kept") << "Foo123.LZH"
                                          << "Foo";
+    QTest::newRow("a compressed tar loses both extensions and its version") << "foo-1.2.3.tar.xz"
+                                                                            << "foo-";
+    QTest::newRow("a single compressed file keeps its inner dots") << "notes1.2.txt.gz"
+                                                                   << "notes1.2.txt";
 }
 
 void tst_frmMelt::archiveBaseName()

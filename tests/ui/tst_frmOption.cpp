@@ -118,6 +118,7 @@ private Q_SLOTS:
     void clickingATabShowsItsPage();
     void okWritesTheSwitchTexts_data();
     void okWritesTheSwitchTexts();
+    void linkBoxTouchesTheFourthLibraryOnly();
     void okCompletesFoldersAndWritesEverySetting();
     void browseButtonsTakeThePickedPath();
     void leavingWritesNothing_data();
@@ -553,6 +554,31 @@ void tst_frmOption::okWritesTheSwitchTexts()
     QCOMPARE(again.melt->chkIgnoreDamagedHeader->isChecked(), ignoreDamagedHeader);
 }
 
+void tst_frmOption::linkBoxTouchesTheFourthLibraryOnly()
+{
+    for (const bool noLinks : { true, false }) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        frmOption &form = openOptions();
+        form.display->chkNoProgress->setChecked(true);
+        form.melt->chkIgnoreTimeStamp->setChecked(true);
+        form.melt->chkNoSymlinks->setChecked(noLinks);
+        QTest::mouseClick(form.cmdOK, Qt::LeftButton);
+        QCOMPARE(text(u"LibarchiveCommandLine"), noLinks ? QStringLiteral(" --i -o -nl") : QStringLiteral(" --i -o"));
+        QCOMPARE(text(u"UnzipCommandLine"), QStringLiteral(" --i -o"));
+        QCOMPARE(text(u"UnlhaCommandLine"), QStringLiteral(" -n -c"));
+        QCOMPARE(text(u"CabCommandLine"), QStringLiteral(" -i -o"));
+
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        frmOption &again = openOptions();
+        QCOMPARE(again.melt->chkNoSymlinks->isChecked(), noLinks);
+        // The new row sits inside the frame, below the rows before it.
+        QVERIFY(again.melt->fraMeltOption->geometry().contains(
+            again.melt->chkNoSymlinks->geometry().translated(again.melt->fraMeltOption->pos())));
+        QVERIFY(again.melt->chkNoSymlinks->y() > again.melt->chkIgnoreDamagedHeader->y());
+        QTest::mouseClick(again.cmdCancel, Qt::LeftButton);
+    }
+}
+
 void tst_frmOption::okCompletesFoldersAndWritesEverySetting()
 {
     frmOption &form = openOptions();
@@ -591,10 +617,10 @@ void tst_frmOption::okCompletesFoldersAndWritesEverySetting()
     // Every setting but the window measurements.
     const QStringList written = storedSettings().keys();
     for (const char *name : { "ListFullRowSelect", "ListGridLines", "NoLog", "NoRemoveBox", "RunExplorer",
-             "UnlhaCommandLine", "UnzipCommandLine", "CabCommandLine", "ArchiveOperation", "ArchiveOperationFolder",
-             "ArchiveOperationTargetFolder", "DefaultItemFolder", "DefaultMeltFolder", "DefaultArchiveFolder",
-             "AddArchiveName", "DefaultFileViewer", "DefaultFiler", "AddFolderName", "WatchAtLogin", "WatchFolder",
-             "HistoryRuns", "HistoryMegabytes" })
+             "UnlhaCommandLine", "UnzipCommandLine", "CabCommandLine", "LibarchiveCommandLine", "ArchiveOperation",
+             "ArchiveOperationFolder", "ArchiveOperationTargetFolder", "DefaultItemFolder", "DefaultMeltFolder",
+             "DefaultArchiveFolder", "AddArchiveName", "DefaultFileViewer", "DefaultFiler", "AddFolderName",
+             "WatchAtLogin", "WatchFolder", "HistoryRuns", "HistoryMegabytes" })
         QVERIFY2(written.contains(QLatin1String(name)), name);
 }
 

@@ -2,13 +2,9 @@
 
 namespace pellora::arc {
 
-enum class ArchiveFormat { Lzh, Zip, Cab };
-
-// The separator each library reports in listed names: LZH and ZIP use "/",
-// CAB keeps the DOS "\" of its headers.
-constexpr char listingSeparator(ArchiveFormat format)
-{
-    return format == ArchiveFormat::Cab ? '\\' : '/';
-}
+// The formats of the built-in libraries. Tar stands for everything the
+// fourth library reads: tarballs (plain or compressed), 7z, and a single
+// compressed file without tar.
+enum class ArchiveFormat { Lzh, Zip, Cab, Tar };
 
 } // namespace pellora::arc

@@ -2,6 +2,7 @@
 
 #include "platform/TextCodec.h"
 #include "platform/archiver/EntryName.h"
+#include "platform/archiver/ArchiveNaming.h"
 #include "platform/archiver/LzhHeaderScan.h"
 
 #include <QFile>
@@ -175,6 +176,19 @@ bool ArchiveReader::start(qint64 base, bool namesAsCp932, QString *reason)
     case ArchiveFormat::Cab:
         archive_read_support_format_cab(m_archive);
         break;
+    case ArchiveFormat::Tar:
+        // Only decoders built into libarchive: none of them starts a program.
+        archive_read_support_filter_gzip(m_archive);
+        archive_read_support_filter_bzip2(m_archive);
+        archive_read_support_filter_xz(m_archive);
+        archive_read_support_filter_lzma(m_archive);
+        archive_read_support_filter_zstd(m_archive);
+        archive_read_support_filter_lz4(m_archive);
+        archive_read_support_format_tar(m_archive);
+        archive_read_support_format_7zip(m_archive);
+        // A single compressed file; accepted in next() only behind a filter.
+        archive_read_support_format_raw(m_archive);
+        break;
     }
     if (namesAsCp932) {
         const QByteArray charset = m_nameEncoding.isEmpty() ? QByteArrayLiteral("CP932") : m_nameEncoding.toLatin1();
@@ -227,6 +241,11 @@ ArchiveReader::Next ArchiveReader::next()
     }
     if (r == ARCHIVE_FATAL && m_format == ArchiveFormat::Lzh && m_skipDamagedHeaders && m_archive)
         return skipDamagedHeader();
+    if ((r == ARCHIVE_OK || r == ARCHIVE_WARN) && isSingleCompressedFile() && archive_filter_count(m_archive) < 2) {
+        // Without a compression filter the raw reader takes any file at all.
+        archive_set_error(m_archive, -1, "not an archive");
+        return Next::Fatal;
+    }
     switch (r) {
     case ARCHIVE_OK:
     case ARCHIVE_WARN:
@@ -288,10 +307,19 @@ ArchiveReader::Next ArchiveReader::skipDamagedHeader()
     return Next::Damaged;
 }
 
+bool ArchiveReader::isSingleCompressedFile() const
+{
+    return m_archive && m_format == ArchiveFormat::Tar && archive_format(m_archive) == ARCHIVE_FORMAT_RAW;
+}
+
 QString ArchiveReader::entryName() const
 {
     if (!m_entry)
         return {};
+    // The one file of a compressed file has no name of its own: it is named
+    // after the compressed file ("notes.txt.gz" holds "notes.txt").
+    if (isSingleCompressedFile())
+        return singleFileName(QFile::decodeName(m_path));
     const char *raw = archive_entry_pathname(m_entry);
     if (!raw)
         return {};

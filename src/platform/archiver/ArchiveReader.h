@@ -56,6 +56,9 @@ public:
     // The entry's name decoded in the reader's encoding: by default UTF-8
     // when it is valid UTF-8, else CP932.
     QString entryName() const;
+    // True when the archive is one compressed file without tar: its entry
+    // is named after the archive, and has no mode or time of its own.
+    bool isSingleCompressedFile() const;
     // libarchive's message for the last failure, or a fallback.
     QString errorString() const;
     qint64 fileSize() const { return m_fileSize; }

@@ -17,9 +17,8 @@ struct Registry {
     void fillBuiltIns()
     {
         libraries.clear();
-        libraries.insert(QStringLiteral("UNLHA32.DLL"), std::make_shared<BuiltInArchiver>(ArchiveFormat::Lzh));
-        libraries.insert(QStringLiteral("UNZIP32.DLL"), std::make_shared<BuiltInArchiver>(ArchiveFormat::Zip));
-        libraries.insert(QStringLiteral("CAB32.DLL"), std::make_shared<BuiltInArchiver>(ArchiveFormat::Cab));
+        for (const ArchiveKindInfo &kind : kArchiveKinds)
+            libraries.insert(QString::fromLatin1(kind.library), std::make_shared<BuiltInArchiver>(kind.format));
         initialised = true;
     }
 };

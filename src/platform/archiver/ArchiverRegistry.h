@@ -1,15 +1,12 @@
 #pragma once
 
+#include "platform/archiver/ArchiveKinds.h"
 #include "platform/archiver/ArchiverLibrary.h"
 
 #include <QString>
 #include <memory>
 
 namespace pellora::arc {
-
-inline constexpr auto kUnlhaLibrary = "UNLHA32.DLL";
-inline constexpr auto kUnzipLibrary = "UNZIP32.DLL";
-inline constexpr auto kCabLibrary = "CAB32.DLL";
 
 // Stands in for the system's library search: the program finds its archiver
 // libraries here by file name (case-insensitive). The built-in libraries are
@@ -19,7 +16,7 @@ public:
     static std::shared_ptr<ArchiverLibrary> find(const QString &fileName);
     static void install(const QString &fileName, std::shared_ptr<ArchiverLibrary> library);
     static void remove(const QString &fileName);
-    // Back to the three built-in libraries.
+    // Back to the built-in libraries, one for each row of the kinds table.
     static void restoreBuiltIns();
 };
 

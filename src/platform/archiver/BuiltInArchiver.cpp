@@ -1,5 +1,6 @@
 #include "platform/archiver/BuiltInArchiver.h"
 
+#include "platform/archiver/ArchiveKinds.h"
 #include "platform/archiver/ArchiveReader.h"
 #include "platform/archiver/CommandLine.h"
 #include "platform/archiver/Extraction.h"
@@ -118,7 +119,7 @@ int BuiltInArchiver::fillNext(Listing &listing, INDIVIDUALINFO *info)
 {
     ExtractCommand filter;
     filter.filter = listing.wildcard;
-    const char separator = listingSeparator(m_format);
+    const char separator = archiveKindOf(m_format).separator;
     for (;;) {
         const ArchiveReader::Next next = listing.reader->next();
         if (next == ArchiveReader::Next::End || next == ArchiveReader::Next::Fatal)
@@ -133,8 +134,8 @@ int BuiltInArchiver::fillNext(Listing &listing, INDIVIDUALINFO *info)
             = !listing.names.topFolder().isEmpty() && path.isSafe() ? path.display : listing.reader->entryName();
         if (!filterSelects(filter, name))
             continue;
-        // Report names as the Windows libraries did: "/" for LZH and ZIP,
-        // "\" for CAB, folders with a trailing separator.
+        // Report names as the Windows libraries did: the kind's separator
+        // ("\" for CAB, "/" for the others), folders with a trailing one.
         if (separator == '\\')
             name.replace(u'/', u'\\');
         else if (m_format == ArchiveFormat::Lzh)

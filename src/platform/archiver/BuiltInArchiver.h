@@ -11,9 +11,9 @@ namespace pellora::arc {
 
 class ArchiveReader;
 
-// One of the three built-in libraries: libarchive with only its own format
-// enabled (with several, the highest bidder would take archives that belong
-// to another library).
+// One of the built-in libraries: libarchive with only its own formats
+// enabled (with all of them, the highest bidder would take archives that
+// belong to another library).
 class BuiltInArchiver final : public ArchiverLibrary {
 public:
     explicit BuiltInArchiver(ArchiveFormat format);

@@ -1,5 +1,7 @@
 #include "platform/archiver/CommandLine.h"
 
+#include "platform/archiver/ArchiveKinds.h"
+
 #include <QStringList>
 
 namespace pellora::arc {
@@ -85,6 +87,7 @@ std::optional<QString> applyLzhSwitch(const QString &sw, ExtractCommand &cmd, bo
 //   -i   accepted (no effect here)
 //   --i  show no progress window
 //   -o   replace existing files whatever their dates
+//   -nl  make no symbolic links (links are only ever made from tarballs)
 std::optional<QString> applyZipSwitch(const QString &sw, ExtractCommand &cmd, bool &haveCommand)
 {
     if (sw == u"-x")
@@ -95,6 +98,8 @@ std::optional<QString> applyZipSwitch(const QString &sw, ExtractCommand &cmd, bo
         cmd.noProgress = true;
     else if (sw == u"-o")
         cmd.replaceAlways = true;
+    else if (sw == u"-nl")
+        cmd.noLinks = true;
     else
         return unknownSwitch(sw);
     return std::nullopt;
@@ -182,9 +187,10 @@ std::variant<ExtractCommand, CommandLineError> parseCommandLine(ArchiveFormat fo
     if (!tokens.error.isEmpty())
         return CommandLineError{ tokens.error };
 
+    const SwitchLanguage language = archiveKindOf(format).language;
     ExtractCommand cmd;
     // LZH matches a bare filter by file name unless -p says it is a full path.
-    cmd.filterIsFullPath = format != ArchiveFormat::Lzh;
+    cmd.filterIsFullPath = language != SwitchLanguage::Lzh;
     bool haveCommand = false;
     for (const QString &sw : tokens.switches) {
         if (const auto named = applyNameSwitch(sw, cmd)) {
@@ -193,14 +199,14 @@ std::variant<ExtractCommand, CommandLineError> parseCommandLine(ArchiveFormat fo
             continue;
         }
         std::optional<QString> error;
-        switch (format) {
-        case ArchiveFormat::Lzh:
+        switch (language) {
+        case SwitchLanguage::Lzh:
             error = applyLzhSwitch(sw, cmd, haveCommand);
             break;
-        case ArchiveFormat::Zip:
+        case SwitchLanguage::Zip:
             error = applyZipSwitch(sw, cmd, haveCommand);
             break;
-        case ArchiveFormat::Cab:
+        case SwitchLanguage::Cab:
             error = applyCabSwitch(sw, cmd, haveCommand);
             break;
         }
@@ -208,7 +214,7 @@ std::variant<ExtractCommand, CommandLineError> parseCommandLine(ArchiveFormat fo
             return CommandLineError{ *error };
     }
     if (!haveCommand)
-        return CommandLineError{ format == ArchiveFormat::Lzh
+        return CommandLineError{ language == SwitchLanguage::Lzh
                 ? QStringLiteral("コマンドがありません (x を指定してください)")
                 : QStringLiteral("コマンドがありません (-x を指定してください)") };
     if (tokens.texts.size() < 2)

@@ -18,6 +18,7 @@ struct ExtractCommand {
     bool filterIsFullPath = true; // the filter names entries by their path inside the archive
     bool noProgress = false; // show no progress window
     NameOptions names; // --names=ENCODING and --strip-top, in every switch language
+    bool noLinks = false; // make no symbolic link, safe or not
 };
 
 struct CommandLineError {

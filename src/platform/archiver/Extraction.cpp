@@ -1,9 +1,11 @@
 #include "platform/archiver/Extraction.h"
 
+#include "platform/TextCodec.h"
 #include "platform/archiver/ArchiveReader.h"
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/EntryName.h"
 #include "platform/archiver/NameRule.h"
+#include "platform/archiver/LinkPlan.h"
 #include "platform/archiver/OutputTree.h"
 #include "platform/archiver/PathTree.h"
 #include "platform/archiver/Progress.h"
@@ -55,6 +57,7 @@ private:
     // what the archive puts "through" them is meant to land wherever they
     // point, so it is refused too.
     PathTree m_paths;
+    LinkPlan m_links; // safe links, made after every other entry
     bool m_fatal = false;
 };
 
@@ -113,6 +116,10 @@ ExtractionResult Run::execute()
         }
     }
 
+    if (cancelled)
+        m_links.reportNotMade(m_report);
+    else
+        m_links.create(m_tree, m_report);
     // Folder times last: writing into a folder changes its time.
     m_paths.forEachFolderTime([this](const QStringList &components, const struct timespec &mtime) {
         m_tree.setFolderTime(components, mtime);
@@ -169,6 +176,17 @@ void Run::extractEntry(const EntryPath &path)
         return;
     }
     if (type == AE_IFLNK || archive_entry_symlink(e)) {
+        // Tarballs carry links the software needs; one that stays inside the
+        // output folder is made at the end. Whatever lies under it is refused
+        // like anything under a refused link.
+        const char *target = archive_entry_symlink(e);
+        if (m_format == ArchiveFormat::Tar && !m_command.noLinks && path.isSafe()
+            && !m_paths.isUnderRefusedLink(path.components) && target
+            && linkTargetStaysInside(path.components, platform::decodeUtf8OrCp932(QByteArray(target)))) {
+            m_paths.addRefusedLink(path.components);
+            m_links.add(path.components, shown, platform::decodeUtf8OrCp932(QByteArray(target)));
+            return;
+        }
         if (path.isSafe())
             m_paths.addRefusedLink(path.components);
         m_report.entry(shown, size, Outcome::Refused, QStringLiteral("シンボリックリンクは作成しません"));

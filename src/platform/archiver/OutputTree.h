@@ -89,6 +89,12 @@ public:
     // Opens a new temporary file in the entry's folder (created as needed).
     OutputProblem createFile(const QStringList &components, bool executable, PendingFile *file);
 
+    // Makes a symbolic link (its folders as needed). When something stands
+    // at its name already, nothing is made: occupied is set, and existing
+    // holds that thing's target when it is a link.
+    OutputProblem createLink(
+        const QStringList &components, const QByteArray &target, bool *occupied, QByteArray *existing);
+
     // Restores a folder's time after its contents were written.
     void setFolderTime(const QStringList &components, const struct timespec &mtime);
 

@@ -5,6 +5,7 @@
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
+#include "platform/archiver/ArchiveNaming.h"
 #include "platform/gui/Placement.h"
 #include "platform/gui/Twips.h"
 #include "ui/dialogs/ArchiveOperationButtons.h"
@@ -49,6 +50,19 @@ QString withoutDigitsAtEnd(const QString &text)
     while (end > 0 && text.at(end - 1) >= u'0' && text.at(end - 1) <= u'9')
         --end;
     return text.left(end);
+}
+
+// What goes before the "*" of a name with a compressed tar's extension: the
+// version at its end, digits and the dots between them ("foo-1.2.3" ->
+// "foo-"). Other names keep their inner dots as they always did.
+QString withoutDigitsAtEnd(const QString &base, const QString &extension)
+{
+    if (extension.count(u'.') < 2)
+        return withoutDigitsAtEnd(base);
+    qsizetype end = base.size();
+    while (end > 0 && ((base.at(end - 1) >= u'0' && base.at(end - 1) <= u'9') || base.at(end - 1) == u'.'))
+        --end;
+    return base.left(end);
 }
 
 // Whether the folder list can show a volume: its root is a folder that can
@@ -180,18 +194,18 @@ frmMelt::frmMelt(QWidget *parent)
 
 QString frmMelt::ArchiveBaseName(const QString &fileName)
 {
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    return withoutDigitsAtEnd(dot < 0 ? fileName : fileName.left(dot));
+    // "foo-1.2.tar.xz" is cut before ".tar.xz", not before ".xz".
+    const QString extension = arc::archiveExtension(fileName);
+    return withoutDigitsAtEnd(fileName.left(fileName.size() - extension.size()), extension);
 }
 
 QString frmMelt::NewItemPattern(const QString &fileName)
 {
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    QString base = dot < 0 ? fileName : fileName.left(dot);
-    const QString extension = dot < 0 ? QString() : fileName.mid(dot);
+    const QString extension = arc::archiveExtension(fileName);
+    QString base = fileName.left(fileName.size() - extension.size());
     // A name of digits only ("2002.zip") would leave nothing to recognise the
     // software by, so it stays whole.
-    const QString shortened = withoutDigitsAtEnd(base);
+    const QString shortened = withoutDigitsAtEnd(base, extension);
     if (!shortened.isEmpty())
         base = shortened;
     return base + u'*' + extension;

@@ -30,14 +30,15 @@ class frmMelt final : public platform::Form<QDialog> {
 public:
     explicit frmMelt(QWidget *parent = nullptr);
 
-    // The archive's name as a folder name: cut at the last ".", then every
-    // trailing decimal digit dropped ("tool123.lzh" -> "tool"); empty when
-    // only digits are left.
+    // The archive's name as a folder name: cut before its extension (both
+    // parts of a compressed tar's), then every trailing decimal digit dropped
+    // ("tool123.lzh" -> "tool"); empty when only digits are left.
     static QString ArchiveBaseName(const QString &fileName);
 
     // The pattern proposed for a new item made from the archive: the name's
     // base with trailing digits dropped (a base of digits only stays whole),
-    // "*", then the extension with its dot ("tool123.lzh" -> "tool*.lzh").
+    // "*", then the extension with its dot ("tool123.lzh" -> "tool*.lzh",
+    // "foo-1.2.tar.xz" -> "foo-*.tar.xz").
     static QString NewItemPattern(const QString &fileName);
 
     // The root of the mounted volume that holds path: the longest mount

@@ -8,6 +8,7 @@
 #include "core/modRegistry.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
+#include "platform/archiver/ArchiveKinds.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -38,13 +39,8 @@ QStringList namesInFolder(const QString &folder)
 // options hold.
 QString restoreSwitches(const QString &archiveType)
 {
-    if (archiveType == u"LZH")
-        return QStringLiteral("x -a1 -jp1 -c");
-    if (archiveType == u"ZIP")
-        return QStringLiteral("-x -i -o");
-    if (archiveType == u"CAB")
-        return QStringLiteral("-x -k -n");
-    return QString();
+    const arc::ArchiveKindInfo *kind = arc::archiveKindOfType(archiveType);
+    return kind ? arc::toQString(kind->restoreSwitches) : QString();
 }
 
 } // namespace

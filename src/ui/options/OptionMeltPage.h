@@ -17,6 +17,7 @@ public:
     QCheckBox *chkRunExplorer;
     QCheckBox *chkIgnoreTimeStamp;
     QCheckBox *chkIgnoreDamagedHeader;
+    QCheckBox *chkNoSymlinks;
 };
 
 } // namespace pellora::ui

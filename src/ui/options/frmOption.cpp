@@ -1,5 +1,6 @@
 #include "ui/options/frmOption.h"
 
+#include "core/ArchiveKind.h"
 #include "core/clsItem.h"
 #include "core/modRegistry.h"
 #include "platform/Autostart.h"
@@ -129,22 +130,20 @@ frmOption::frmOption(QWidget *parent)
     setFixedSize(platform::twips(5850), platform::twips(4830));
 }
 
-frmOption::Switches frmOption::composeSwitches(bool noProgress, bool ignoreTimeStamp, bool ignoreDamagedHeader)
+QString frmOption::composeSwitches(
+    const arc::ArchiveKindInfo &kind, bool noProgress, bool ignoreTimeStamp, bool ignoreDamagedHeader, bool noLinks)
 {
-    Switches s;
-    if (noProgress) {
-        s.unlha += QStringLiteral(" -n");
-        s.unzip += QStringLiteral(" --i");
-        s.cab += QStringLiteral(" -i");
-    }
-    if (ignoreTimeStamp) {
-        s.unlha += QStringLiteral(" -c");
-        s.unzip += QStringLiteral(" -o");
-        s.cab += QStringLiteral(" -o");
-    }
-    // Only the LZH library knows about damaged headers.
+    // A kind without a switch for a box gets nothing for it: only the LZH
+    // library knows about damaged headers, only tarballs hold links.
+    QString s;
+    if (noProgress)
+        s += arc::toQString(kind.noProgressSwitch);
+    if (ignoreTimeStamp)
+        s += arc::toQString(kind.ignoreTimeStampSwitch);
     if (ignoreDamagedHeader)
-        s.unlha += QStringLiteral(" -jc");
+        s += arc::toQString(kind.ignoreDamagedHeaderSwitch);
+    if (noLinks)
+        s += arc::toQString(kind.noLinksSwitch);
     return s;
 }
 
@@ -177,6 +176,10 @@ void frmOption::Form_Load()
         melt->chkIgnoreTimeStamp->setChecked(true);
     if (cmd.contains(QStringLiteral("-jc")))
         melt->chkIgnoreDamagedHeader->setChecked(true);
+    // The link box is the one switch only the fourth library has.
+    const arc::ArchiveKindInfo &tar = arc::archiveKindOf(arc::ArchiveFormat::Tar);
+    if (readText(core::switchesSetting(tar), QString()).contains(arc::toQString(tar.noLinksSwitch).trimmed()))
+        melt->chkNoSymlinks->setChecked(true);
     // 6.-8. The archive after extraction.
     file->optArchiveOperation[storedArchiveOperation()]->setChecked(true);
     file->applyArchiveFolderRules();
@@ -251,13 +254,13 @@ void frmOption::cmdOK_Click()
     writeYesNo(setting(u"NoLog"), display->chkNoLog->isChecked());
     writeYesNo(setting(u"NoRemoveBox"), display->chkNoRemoveBox->isChecked());
     // 3.-6. Switches stored by other means are replaced.
-    const Switches switches = composeSwitches(display->chkNoProgress->isChecked(),
-        melt->chkIgnoreTimeStamp->isChecked(), melt->chkIgnoreDamagedHeader->isChecked());
     core::gblnNoRemoveBox = display->chkNoRemoveBox->isChecked();
     writeYesNo(setting(u"RunExplorer"), melt->chkRunExplorer->isChecked());
-    writeText(setting(u"UnlhaCommandLine"), switches.unlha);
-    writeText(setting(u"UnzipCommandLine"), switches.unzip);
-    writeText(setting(u"CabCommandLine"), switches.cab);
+    for (const arc::ArchiveKindInfo &kind : arc::kArchiveKinds) {
+        writeText(core::switchesSetting(kind),
+            composeSwitches(kind, display->chkNoProgress->isChecked(), melt->chkIgnoreTimeStamp->isChecked(),
+                melt->chkIgnoreDamagedHeader->isChecked(), melt->chkNoSymlinks->isChecked()));
+    }
     // 7.
     const int operation = file->selectedOperation();
     if (operation >= 0)

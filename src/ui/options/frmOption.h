@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/archiver/ArchiveKinds.h"
 #include "platform/gui/Form.h"
 
 #include <QDialog>
@@ -28,14 +29,10 @@ class frmOption final : public platform::Form<QDialog> {
 public:
     explicit frmOption(QWidget *parent = nullptr);
 
-    // The three switch texts that the progress, time-stamp and damaged-header
-    // boxes stand for, each switch preceded by a blank.
-    struct Switches {
-        QString unlha;
-        QString unzip;
-        QString cab;
-    };
-    static Switches composeSwitches(bool noProgress, bool ignoreTimeStamp, bool ignoreDamagedHeader);
+    // The switch text of a kind that the progress, time-stamp, damaged-header
+    // and link boxes stand for, each switch preceded by a blank.
+    static QString composeSwitches(const arc::ArchiveKindInfo &kind, bool noProgress, bool ignoreTimeStamp,
+        bool ignoreDamagedHeader, bool noLinks);
 
     QTabBar *tabOption;
     OptionDisplayPage *display;

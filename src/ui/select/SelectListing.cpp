@@ -37,19 +37,6 @@ QString grouped(const QString &digits)
     return text;
 }
 
-// Which library lists an archive kind and which separator it reports.
-struct ArchiveKind {
-    const char16_t *type;
-    const char *library;
-    QChar separator;
-};
-
-constexpr ArchiveKind kKinds[] = {
-    { u"LZH", arc::kUnlhaLibrary, u'/' },
-    { u"ZIP", arc::kUnzipLibrary, u'/' },
-    { u"CAB", arc::kCabLibrary, u'\\' },
-};
-
 SelectRow makeRow(QString name, quint64 size, QString type, QString folder)
 {
     SelectRow row;
@@ -183,13 +170,11 @@ QString FileTypes::text(const QString &s)
 void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows,
     const arc::NameOptions &names)
 {
-    const ArchiveKind *kind = nullptr;
-    for (const ArchiveKind &k : kKinds) {
-        if (archiveType == QStringView(k.type))
-            kind = &k;
-    }
+    // Which library lists the kind and which separator it reports.
+    const arc::ArchiveKindInfo *kind = arc::archiveKindOfType(archiveType);
     if (!kind)
         return;
+    const QChar separator = QLatin1Char(kind->separator);
     const auto library = arc::ArchiverRegistry::find(QString::fromLatin1(kind->library));
     if (!library)
         return;
@@ -203,10 +188,10 @@ void ListArchive(const QString &archiveType, const QString &archivePath, QObject
         const QString full = QString::fromUtf8(info.szFileName);
         // Folder entries end with the separator and give no row; only the
         // kind's own separator splits a path.
-        if (!full.isEmpty() && !full.endsWith(kind->separator)) {
-            const qsizetype cut = full.lastIndexOf(kind->separator) + 1;
+        if (!full.isEmpty() && !full.endsWith(separator)) {
+            const qsizetype cut = full.lastIndexOf(separator) + 1;
             QString folder = full.left(cut);
-            folder.replace(kind->separator, kPathSeparator);
+            folder.replace(separator, kPathSeparator);
             folder.replace(u'/', kPathSeparator);
             // The extension is looked for in the whole path, as it always was.
             rows.push_back(makeRow(full.mid(cut), info.dwOriginalSize, types.text(full), folder));

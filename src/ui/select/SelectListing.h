@@ -57,7 +57,7 @@ private:
 };
 
 // Appends a row per file entry of the archive at archivePath, listed through
-// the archiver library of archiveType ("LZH", "ZIP", "CAB"; anything else
+// the archiver library of archiveType (a kind of the kinds table; anything else
 // lists nothing). An archive that cannot be opened lists nothing either.
 // Names are listed as the item's options make them (names).
 void ListArchive(const QString &archiveType, const QString &archivePath, QObject *owner, SelectRows &rows,
