@@ -1,8 +1,8 @@
 #include "platform/archiver/ArchiveReader.h"
 
 #include "platform/TextCodec.h"
-#include "platform/archiver/EntryName.h"
 #include "platform/archiver/ArchiveNaming.h"
+#include "platform/archiver/EntryName.h"
 #include "platform/archiver/LzhHeaderScan.h"
 
 #include <QFile>
