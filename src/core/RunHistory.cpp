@@ -43,6 +43,7 @@ const char *kindName(HistoryEntry::Kind kind)
     case HistoryEntry::Replaced:
         return "replaced";
     case HistoryEntry::File:
+    case HistoryEntry::Link: // see appendEntry
         break;
     }
     return "file";
@@ -87,7 +88,12 @@ void appendEntry(QByteArray *out, const HistoryEntry &e)
     out->append("{\"path\":");
     appendText(out, e.path);
     out->append(",\"kind\":\"").append(kindName(e.kind)).append('"');
-    if (e.kind != HistoryEntry::Folder) {
+    // A link goes down as a created file with its target beside: a reader
+    // that knows no links then finds no regular file there, leaves the link
+    // and reports it, instead of refusing the whole run and every kept file.
+    if (e.kind == HistoryEntry::Link) {
+        appendField(out, "link", e.linkTarget);
+    } else if (e.kind != HistoryEntry::Folder) {
         appendNumber(out, "size", e.size);
         appendNumber(out, "mtime", e.mtimeNs);
         appendNumber(out, "crc", e.crc);
@@ -123,6 +129,11 @@ bool fromJson(const QJsonObject &o, HistoryEntry *e)
         return false;
     if (e->path.isEmpty() && e->kind != HistoryEntry::Folder)
         return false;
+    if (e->kind == HistoryEntry::File && o.contains(QStringLiteral("link"))) {
+        e->kind = HistoryEntry::Link;
+        e->linkTarget = o.value(QStringLiteral("link")).toString();
+        return !e->linkTarget.isEmpty();
+    }
     const auto number = [&o](const char *key) { return o.value(QLatin1String(key)).toString().toLongLong(); };
     e->size = number("size");
     e->mtimeNs = number("mtime");
@@ -449,6 +460,20 @@ void Recording::fileWritten(
     e->size = st.st_size;
     e->mtimeNs = nanoseconds(st.st_mtim);
     e->crc = crc;
+}
+
+void Recording::linkCreated(const QStringList &components, const QByteArray &target)
+{
+    const QString path = joined(components);
+    // Something this run wrote stood there before the link: whatever its
+    // entry says, undo treats what it finds as changed and keeps it.
+    if (find(path))
+        return;
+    HistoryEntry e;
+    e.path = path;
+    e.kind = HistoryEntry::Link;
+    e.linkTarget = QFile::decodeName(target);
+    append(e);
 }
 
 QString Recording::finish()

@@ -15,7 +15,7 @@ namespace pellora::core {
 // run below the history folder: manifest.json and the kept files.
 
 struct HistoryEntry {
-    enum Kind { File, Folder, Replaced };
+    enum Kind { File, Folder, Replaced, Link };
     QString path; // below the target folder, "/" separated; empty: the target itself
     Kind kind = File;
     // The file as the run left it, to tell whether the user changed it since.
@@ -28,6 +28,8 @@ struct HistoryEntry {
     qint64 oldMtimeNs = 0;
     qint64 oldAtimeNs = 0;
     int oldMode = 0;
+    // A link the run made: its target text, as it was made.
+    QString linkTarget;
 };
 
 struct HistoryRun {
@@ -76,6 +78,7 @@ public:
     bool keepReplaced(const QStringList &components, int dirFd, const QByteArray &name) override;
     void fileWritten(
         const QStringList &components, int dirFd, const QByteArray &name, quint32 crc, bool crcKnown) override;
+    void linkCreated(const QStringList &components, const QByteArray &target) override;
 
     // Writes the manifest; the run's id, or empty when nothing was changed
     // or the manifest could not be written.

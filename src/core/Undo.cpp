@@ -68,6 +68,7 @@ private:
     void undoCreatedFile(const HistoryEntry &e);
     void undoReplacedFile(const HistoryEntry &e);
     void undoCreatedFolder(const HistoryEntry &e);
+    void undoCreatedLink(const HistoryEntry &e);
     bool restoreKept(int dirFd, const QByteArray &name, const HistoryEntry &e);
     void left(const QString &path, const QString &why)
     {
@@ -200,6 +201,35 @@ void Undoer::undoReplacedFile(const HistoryEntry &e)
     done(QStringLiteral("元に戻しました: %1"), e.path);
 }
 
+void Undoer::undoCreatedLink(const HistoryEntry &e)
+{
+    const QStringList parts = e.path.split(u'/');
+    const QByteArray name = QFile::encodeName(parts.last());
+    const Fd dir = parentOf(parts);
+    if (dir.get() < 0) {
+        if (errno != ENOENT)
+            left(e.path, QStringLiteral("途中のフォルダを開けません"));
+        return;
+    }
+    struct stat st { };
+    if (::fstatat(dir.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return; // already gone
+    // The link itself is read, never what it leads to: one the user pointed
+    // elsewhere, or a file put in its place, is theirs now.
+    const QByteArray target = QFile::encodeName(e.linkTarget);
+    QByteArray now(target.size() + 1, '\0');
+    const ssize_t n
+        = S_ISLNK(st.st_mode) ? ::readlinkat(dir.get(), name.constData(), now.data(), size_t(now.size())) : -1;
+    if (n < 0 || now.left(n) != target) {
+        left(e.path, QStringLiteral("解凍の後に変更されています"));
+        return;
+    }
+    if (::unlinkat(dir.get(), name.constData(), 0) != 0)
+        left(e.path, QString::fromLocal8Bit(strerror(errno)));
+    else
+        done(QStringLiteral("削除しました: %1"), e.path);
+}
+
 void Undoer::undoCreatedFolder(const HistoryEntry &e)
 {
     const QString shown = e.path.isEmpty() ? m_run.target : e.path;
@@ -243,6 +273,8 @@ void Undoer::execute()
             undoCreatedFile(*it);
         else if (it->kind == HistoryEntry::Replaced)
             undoReplacedFile(*it);
+        else if (it->kind == HistoryEntry::Link)
+            undoCreatedLink(*it);
     }
     QList<HistoryEntry> folders;
     for (const HistoryEntry &e : m_run.entries) {

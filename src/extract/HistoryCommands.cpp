@@ -20,7 +20,7 @@ QString describe(const core::HistoryRun &run)
     QString line = QStringLiteral("%1  %2  %3  %4  作成 %5, 置換 %6, フォルダ %7")
                        .arg(run.id, run.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                            run.item.isEmpty() ? run.target : run.item, run.archive)
-                       .arg(run.count(HistoryEntry::File))
+                       .arg(run.count(HistoryEntry::File) + run.count(HistoryEntry::Link))
                        .arg(run.count(HistoryEntry::Replaced))
                        .arg(run.count(HistoryEntry::Folder));
     if (run.undone)

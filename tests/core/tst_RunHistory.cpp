@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,13 +48,17 @@ struct Scene {
     // Extracts the archive into the target (replacing whatever its dates), recorded.
     QString extract(bool copyOnly = false, const QString &item = QStringLiteral("soft"))
     {
+        return extractOf(QStringLiteral("ZIP"), archive, copyOnly, item);
+    }
+    QString extractOf(
+        const QString &kind, const QString &from, bool copyOnly = false, const QString &item = QStringLiteral("soft"))
+    {
         QDir().mkpath(history);
-        core::Recording recording(history, item, archive, target);
+        core::Recording recording(history, item, from, target);
         recording.setCopyOnly(copyOnly);
         {
             core::RecordingScope scope(&recording);
-            const test::CommandRun run
-                = test::extractAll(QStringLiteral("ZIP"), archive, target + u'/', QStringLiteral(" -o"));
+            const test::CommandRun run = test::extractAll(kind, from, target + u'/', QStringLiteral(" -o"));
             if (run.code != 0)
                 qWarning() << run.report;
         }
@@ -86,6 +91,8 @@ private Q_SLOTS:
     void aChangeAfterTheRunIsNeverDestroyed();
     void aKeptCopyStandsOnItsOwn_data();
     void aKeptCopyStandsOnItsOwn();
+    void undoTakesOnlyTheLinksTheRunMade_data();
+    void undoTakesOnlyTheLinksTheRunMade();
     void runsOfOneItemAreUndoneNewestFirst();
     void retentionRemovesTheOldestRuns_data();
     void retentionRemovesTheOldestRuns();
@@ -270,6 +277,56 @@ void tst_RunHistory::aKeptCopyStandsOnItsOwn()
     QCOMPARE(after, before);
 }
 
+void tst_RunHistory::undoTakesOnlyTheLinksTheRunMade_data()
+{
+    QTest::addColumn<QString>("changed"); // a link changed after the run; none: none
+    QTest::addColumn<QString>("linkNow"); // its target then; none: a file put in its place
+    QTest::newRow("untouched links go") << QString() << QString();
+    QTest::newRow("a link pointed elsewhere stays") << QStringLiteral("tool-1.2.3/doc") << QStringLiteral("share");
+    QTest::newRow("a file in a link's place stays") << QStringLiteral("tool-1.2.3/lib/libtool.so") << QString();
+}
+
+void tst_RunHistory::undoTakesOnlyTheLinksTheRunMade()
+{
+    QFETCH(QString, changed);
+    QFETCH(QString, linkNow);
+    Scene scene;
+    const QStringList before = test::treeState(scene.target);
+    const QString id = scene.extractOf(QStringLiteral("TAR"), test::dataPath(QStringLiteral("tar/tool-1.2.3.tar.xz")));
+    QVERIFY(!id.isEmpty());
+    const QList<core::HistoryRun> runs = core::listRuns(scene.history);
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.at(0).count(core::HistoryEntry::Link), 3);
+    const QString libLink = scene.path("tool-1.2.3/bin/libtool");
+    QCOMPARE(QFileInfo(libLink).symLinkTarget(), QFileInfo(scene.path("tool-1.2.3/lib/libtool.so.1")).filePath());
+
+    const QString changedPath = QDir(scene.target).filePath(changed);
+    if (!changed.isEmpty()) {
+        QVERIFY(QFile::remove(changedPath));
+        if (linkNow.isEmpty())
+            test::writeFile(changedPath, "the user's own\n");
+        else
+            QCOMPARE(::symlink(QFile::encodeName(linkNow).constData(), QFile::encodeName(changedPath).constData()), 0);
+    }
+    const core::UndoResult result = core::undoRun(scene.history, id);
+    const QString lines = result.lines.join(u'\n');
+    QVERIFY(!QFileInfo::exists(libLink) && !QFileInfo(libLink).isSymLink());
+    if (changed.isEmpty()) {
+        QVERIFY2(result.status == core::UndoResult::Restored, qPrintable(lines));
+        QCOMPARE(test::treeState(scene.target), before);
+        return;
+    }
+    QCOMPARE(result.exitCode(), 1);
+    QVERIFY2(
+        lines.contains(QStringLiteral("残しました: %1 (解凍の後に変更されています)").arg(changed)), qPrintable(lines));
+    const QFileInfo left(changedPath);
+    QCOMPARE(left.isSymLink(), !linkNow.isEmpty());
+    if (linkNow.isEmpty())
+        QCOMPARE(contents(changedPath), QByteArray("the user's own\n"));
+    else
+        QCOMPARE(QFile::symLinkTarget(changedPath), QFileInfo(scene.path("tool-1.2.3/share")).filePath());
+}
+
 void tst_RunHistory::runsOfOneItemAreUndoneNewestFirst()
 {
     Scene scene;
@@ -377,7 +434,11 @@ void tst_RunHistory::aManifestReadsBackAsWritten()
     replaced.oldMtimeNs = -1000000001LL; // before 1970
     replaced.oldAtimeNs = 999999999LL;
     replaced.oldMode = 04755;
-    run.entries = { folder, file, replaced };
+    core::HistoryEntry link;
+    link.path = QStringLiteral("dir/link");
+    link.kind = core::HistoryEntry::Link;
+    link.linkTarget = QStringLiteral("../") + name;
+    run.entries = { folder, file, replaced, link };
     QVERIFY(core::writeManifest(run));
 
     const QList<core::HistoryRun> runs = core::listRuns(dir.path());
@@ -390,14 +451,16 @@ void tst_RunHistory::aManifestReadsBackAsWritten()
     QCOMPARE(back.target, run.target);
     QCOMPARE(back.undone, true);
     QCOMPARE(back.keptBytes, 7);
-    QCOMPARE(back.entries.size(), 3);
-    for (int i = 0; i < 3; ++i) {
+    QCOMPARE(back.entries.size(), 4);
+    for (int i = 0; i < 4; ++i) {
         const core::HistoryEntry &a = run.entries.at(i), &b = back.entries.at(i);
+        const bool sized = a.kind == core::HistoryEntry::File || a.kind == core::HistoryEntry::Replaced;
         QCOMPARE(b.path, a.path);
         QCOMPARE(b.kind, a.kind);
-        QCOMPARE(b.size, a.kind == core::HistoryEntry::Folder ? 0 : a.size);
-        QCOMPARE(b.mtimeNs, a.kind == core::HistoryEntry::Folder ? 0 : a.mtimeNs);
-        QCOMPARE(b.crc, a.kind == core::HistoryEntry::Folder ? 0 : a.crc);
+        QCOMPARE(b.linkTarget, a.linkTarget);
+        QCOMPARE(b.size, sized ? a.size : 0);
+        QCOMPARE(b.mtimeNs, sized ? a.mtimeNs : 0);
+        QCOMPARE(b.crc, sized ? a.crc : 0);
         QCOMPARE(b.kept, a.kept);
         QCOMPARE(b.oldSize, a.oldSize);
         QCOMPARE(b.oldMtimeNs, a.oldMtimeNs);

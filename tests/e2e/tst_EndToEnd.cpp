@@ -1,4 +1,5 @@
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 #include "core/RunHistory.h"
 #include "core/Undo.h"
 #include "core/modRegistry.h"
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void helpAndVersionAnswerOnStandardOutput();
     void undoLastBringsBackTheFolderBeforeTheRun();
     void theArchiverToolRecordsRunsThatUndo();
+    void aVersionedTarballIsRoutedByItsDoubleExtensionPattern_data();
     void aVersionedTarballIsRoutedByItsDoubleExtensionPattern();
 
 private:
@@ -121,8 +123,16 @@ void tst_EndToEnd::oneMatchExtractsAndDisposesOfTheArchive()
         QVERIFY(!QFile::exists(archive));
 }
 
+void tst_EndToEnd::aVersionedTarballIsRoutedByItsDoubleExtensionPattern_data()
+{
+    QTest::addColumn<bool>("strip"); // the item's "先頭フォルダを取り除く"
+    QTest::newRow("the top folder kept") << false;
+    QTest::newRow("the top folder stripped as the item asks") << true;
+}
+
 void tst_EndToEnd::aVersionedTarballIsRoutedByItsDoubleExtensionPattern()
 {
+    QFETCH(bool, strip);
     const QString fixture = QStringLiteral("tar/tool-1.2.3.tar.xz");
     const QString archive = path(QStringLiteral("dl/foo-1.2.3.tar.xz"));
     QDir().mkpath(path(QStringLiteral("dl")));
@@ -137,6 +147,12 @@ void tst_EndToEnd::aVersionedTarballIsRoutedByItsDoubleExtensionPattern()
                               QString() },
                      { QStringLiteral("Foo"), QStringLiteral("foo-*.tar.xz"), target, QString() } })
                  .has_value());
+    if (strip) {
+        core::ItemOptionsMap options;
+        options[{ QStringLiteral("Foo"), QStringLiteral("foo-*.tar.xz"), target, QString() }].stripTopFolder = true;
+        QVERIFY(!core::ItemOptionsFile(path(QStringLiteral("app/ITEM.DAT"))).write(options).has_value());
+    }
+    const QString top = strip ? QString() : QStringLiteral("tool-1.2.3/");
 
     // Entries are refused (the links that lead out): the run says so in its code.
     QByteArray output;
@@ -149,13 +165,13 @@ void tst_EndToEnd::aVersionedTarballIsRoutedByItsDoubleExtensionPattern()
             expected = value.toObject().value(QStringLiteral("files")).toObject();
     }
     QVERIFY(!expected.isEmpty());
-    const QMap<QString, QString> got = test::fileHashes(target);
-    QCOMPARE(QStringList(got.keys()), QStringList(expected.keys()));
+    QMap<QString, QString> want;
     for (auto it = expected.begin(); it != expected.end(); ++it)
-        QCOMPARE(got.value(it.key()), it.value().toString());
-    QCOMPARE(QFile::symLinkTarget(target + QStringLiteral("tool-1.2.3/doc")),
-        target + QStringLiteral("tool-1.2.3/share/doc"));
-    QVERIFY(QFileInfo(target + QStringLiteral("tool-1.2.3/bin/tool")).isExecutable());
+        want.insert(top + it.key().mid(QStringLiteral("tool-1.2.3/").size()), it.value().toString());
+    QCOMPARE(test::fileHashes(target), want);
+    QCOMPARE(QFileInfo::exists(target + QStringLiteral("tool-1.2.3")), !strip);
+    QCOMPARE(QFile::symLinkTarget(target + top + QStringLiteral("doc")), target + top + QStringLiteral("share/doc"));
+    QVERIFY(QFileInfo(target + top + QStringLiteral("bin/tool")).isExecutable());
     QVERIFY(!QFile::exists(path(QStringLiteral("Zip"))));
 }
 

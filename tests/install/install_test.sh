@@ -131,7 +131,9 @@ for category in Utility Archiving Compression; do
   entry Categories | tr ';' '\n' | grep -qx "$category" || fail "Categories lacks $category: '$(entry Categories)'"
 done
 mime_types=$(entry MimeType | tr ';' '\n' | grep .)
-for type in application/x-lha application/x-lzh-compressed application/zip application/vnd.ms-cab-compressed; do
+for type in application/x-lha application/x-lzh-compressed application/zip application/vnd.ms-cab-compressed \
+  application/x-7z-compressed application/x-tar application/x-compressed-tar application/x-xz-compressed-tar \
+  application/x-zstd-compressed-tar application/x-bzip-compressed-tar application/x-lz4-compressed-tar application/gzip application/x-xz application/zstd; do
   printf '%s\n' "$mime_types" | grep -qx "$type" || fail "MimeType lacks $type: '$(entry MimeType)'"
 done
 desktop-file-validate "$desktop" >"$tmp/dfv.log" 2>&1 || fail "desktop-file-validate: $(cat "$tmp/dfv.log")"
@@ -212,14 +214,16 @@ step="MIME types"
 export PATH=$prefix/bin:$PATH
 export XDG_DATA_DIRS=$prefix/share:/usr/local/share:/usr/share
 unset XDG_CURRENT_DESKTOP KDE_FULL_SESSION KDE_SESSION_VERSION GNOME_DESKTOP_SESSION_ID MATE_DESKTOP_SESSION_ID DESKTOP_SESSION
-for desktop_env in "" GNOME; do
-  type=$(XDG_CURRENT_DESKTOP=$desktop_env xdg-mime query filetype "$fixtures/lzh/lh5.lzh" 2>"$tmp/xdg.log")
-  if [ -z "$type" ]; then
-    fail "xdg-mime query filetype (desktop '$desktop_env') gave nothing: $(cat "$tmp/xdg.log")"
-  else
-    printf '%s\n' "$mime_types" | grep -qx "$type" ||
-      fail "xdg-mime query filetype (desktop '$desktop_env') gives $type, which pellora.desktop does not list"
-  fi
+for sample in lzh/lh5.lzh tar/tool-1.2.3.tar.xz tar/common.tar.zst tar/common.7z tar/notes.txt.gz; do
+  for desktop_env in "" GNOME; do
+    type=$(XDG_CURRENT_DESKTOP=$desktop_env xdg-mime query filetype "$fixtures/$sample" 2>"$tmp/xdg.log")
+    if [ -z "$type" ]; then
+      fail "xdg-mime query filetype $sample (desktop '$desktop_env') gave nothing: $(cat "$tmp/xdg.log")"
+    else
+      printf '%s\n' "$mime_types" | grep -qx "$type" ||
+        fail "xdg-mime query filetype $sample (desktop '$desktop_env') gives $type, which pellora.desktop does not list"
+    fi
+  done
 done
 # "Open with": the applications GIO registers for each type include Pellora.
 for type in $mime_types; do

@@ -5,6 +5,7 @@
 #include "support/ZipBuilder.h"
 
 #include <QDir>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +53,8 @@ private Q_SLOTS:
     void oneEntryOfAStrippedArchiveIsNamedWithoutTheFolder();
     void namesDecodeInTheItemsEncoding_data();
     void namesDecodeInTheItemsEncoding();
+    void namedFixturesExtractInTheirEncoding_data();
+    void namedFixturesExtractInTheirEncoding();
     void nameSwitchesParseInEveryLanguage_data();
     void nameSwitchesParseInEveryLanguage();
 };
@@ -135,6 +138,48 @@ void tst_EntryNames::oneEntryOfAStrippedArchiveIsNamedWithoutTheFolder()
     QCOMPARE(run.code, 0);
     QCOMPARE(test::fileHashes(out).keys(), QStringList{ QStringLiteral("doc/readme.txt") });
     QCOMPARE(listed(archive, { {}, true }, QStringLiteral("doc/*")), QStringList{ QStringLiteral("doc/readme.txt") });
+}
+
+void tst_EntryNames::namedFixturesExtractInTheirEncoding_data()
+{
+    QTest::addColumn<QJsonObject>("fixture");
+    int rows = 0;
+    for (const QJsonValue &value : test::fixtureManifest()) {
+        const QJsonObject f = value.toObject();
+        if (!f.contains(QStringLiteral("names")))
+            continue;
+        QTest::newRow(qPrintable(f.value(QStringLiteral("file")).toString())) << f;
+        ++rows;
+    }
+    QVERIFY(rows >= 2);
+}
+
+void tst_EntryNames::namedFixturesExtractInTheirEncoding()
+{
+    QFETCH(QJsonObject, fixture);
+    const QString kind = fixture.value(QStringLiteral("kind")).toString();
+    const QString archive = test::dataPath(fixture.value(QStringLiteral("file")).toString());
+    const QJsonObject names = fixture.value(QStringLiteral("names")).toObject();
+    QMap<QString, QString> expected;
+    const QJsonObject files = names.value(QStringLiteral("files")).toObject();
+    for (auto it = files.begin(); it != files.end(); ++it)
+        expected.insert(it.key(), it.value().toString());
+    QVERIFY(!expected.isEmpty());
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("named"));
+    const test::CommandRun run = test::extractAll(
+        kind, archive, out, QStringLiteral(" --names=") + names.value(QStringLiteral("encoding")).toString());
+    QVERIFY2(run.code == 0, qPrintable(run.report));
+    QCOMPARE(test::fileHashes(out), expected);
+
+    // The automatic rule gets them wrong: the encoding is what mends them.
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    test::extractAll(kind, archive, plain);
+    const QStringList plainNames = test::fileHashes(plain).keys();
+    QCOMPARE(plainNames.size(), expected.size());
+    for (const QString &name : expected.keys())
+        QVERIFY2(!plainNames.contains(name), qPrintable(name));
 }
 
 void tst_EntryNames::namesDecodeInTheItemsEncoding_data()

@@ -1,6 +1,7 @@
 #include "platform/archiver/ArchiveNaming.h"
 #include "platform/archiver/ArchiverLibrary.h"
 #include "platform/archiver/LinkPlan.h"
+#include "support/ArchiveWriter.h"
 #include "support/ArchiverRun.h"
 #include "support/TestSupport.h"
 
@@ -44,6 +45,9 @@ private Q_SLOTS:
     void linksAreMadeLastAndNeverOverSomethingThere();
     void aSecondRunKeepsTheLinksItMade();
     void noLinksSwitchRefusesEveryLink();
+    void aStrippedReleaseLandsInTheOutputWithItsLinks();
+    void strippingRefusesALinkItWouldSendOut_data();
+    void strippingRefusesALinkItWouldSendOut();
     void otherKindsStillRefuseEveryLink();
 };
 
@@ -186,6 +190,65 @@ void tst_TarKind::noLinksSwitchRefusesEveryLink()
     QVERIFY2(run.report.contains(QStringLiteral("tool-1.2.3/lib/libtool.so  0 バイト  解凍しませんでした")),
         qPrintable(run.report));
     QVERIFY(QFile::exists(out + kTop + QStringLiteral("bin/tool")));
+}
+
+void tst_TarKind::aStrippedReleaseLandsInTheOutputWithItsLinks()
+{
+    QTemporaryDir sandbox;
+    const QString out = sandbox.filePath(QStringLiteral("out/"));
+    const auto run
+        = test::extractAll(QStringLiteral("TAR"), test::dataPath(kRelease), out, QStringLiteral(" --strip-top"));
+    QVERIFY2(run.report.contains(QStringLiteral("先頭のフォルダ tool-1.2.3/ を取り除いて解凍しました")),
+        qPrintable(run.report));
+    QVERIFY(!QFileInfo::exists(out + kTop));
+    QCOMPARE(contents(out + QStringLiteral("bin/tool")).isEmpty(), false);
+    QVERIFY(QFileInfo(out + QStringLiteral("bin/tool")).isExecutable());
+    // A target relative to the link's own folder leads to the same file
+    // whether or not the folder above was taken off.
+    const QString canonicalOut = QFileInfo(out).canonicalFilePath();
+    QCOMPARE(QFileInfo(out + QStringLiteral("bin/libtool")).canonicalFilePath(),
+        canonicalOut + QStringLiteral("/lib/libtool.so.1"));
+    QCOMPARE(QFileInfo(out + QStringLiteral("lib/libtool.so")).canonicalFilePath(),
+        canonicalOut + QStringLiteral("/lib/libtool.so.1"));
+    QCOMPARE(QFileInfo(out + QStringLiteral("doc")).canonicalFilePath(), canonicalOut + QStringLiteral("/share/doc"));
+    QVERIFY(!QFile::exists(out + QStringLiteral("share/doc/behind.txt")));
+}
+
+void tst_TarKind::strippingRefusesALinkItWouldSendOut_data()
+{
+    QTest::addColumn<QString>("extra");
+    QTest::addColumn<QStringList>("made"); // links made, each leading to README
+    QTest::addColumn<QStringList>("refused");
+    QTest::newRow("kept whole, every link stays inside")
+        << QString() << QStringList{ "top/readme-link", "top/bin/readme", "top/up", "top/bin/up" } << QStringList();
+    QTest::newRow("stripped, the links naming the top folder would climb out") << QStringLiteral(
+        " --strip-top") << QStringList{ "readme-link", "bin/readme" } << QStringList{ "up", "bin/up" };
+}
+
+void tst_TarKind::strippingRefusesALinkItWouldSendOut()
+{
+    // Seen from the output folder, "../top/README" from top/ is the archive's
+    // own read-me; once top/ is gone the same text leads above the output
+    // folder, where a folder named top may well hold something else.
+    QFETCH(QString, extra);
+    QFETCH(QStringList, made);
+    QFETCH(QStringList, refused);
+    QTemporaryDir sandbox;
+    const QString archive = sandbox.filePath(QStringLiteral("top.tar"));
+    test::writeTar(archive,
+        { { "top/README", "read me\n", {} }, { "top/readme-link", {}, "README" }, { "top/bin/readme", {}, "../README" },
+            { "top/up", {}, "../top/README" }, { "top/bin/up", {}, "../../top/README" } });
+    test::writeFile(sandbox.filePath(QStringLiteral("top/README")), "outside\n");
+    const QString out = sandbox.filePath(QStringLiteral("out/"));
+    const auto run = test::extractAll(QStringLiteral("TAR"), archive, out, extra);
+    for (const QString &link : made)
+        QVERIFY2(contents(out + link) == "read me\n", qPrintable(link + u'\n' + run.report));
+    for (const QString &link : refused) {
+        QVERIFY2(!QFileInfo(out + link).isSymLink(), qPrintable(link));
+        QVERIFY2(run.report.contains(
+                     link + QStringLiteral("  0 バイト  解凍しませんでした (シンボリックリンクは作成しません)")),
+            qPrintable(run.report));
+    }
 }
 
 void tst_TarKind::otherKindsStillRefuseEveryLink()

@@ -16,4 +16,14 @@ using ArchiveEntry = QPair<QByteArray, QByteArray>;
 // test on error.
 void writeZip(const QString &path, const QList<ArchiveEntry> &entries);
 
+// One tar entry: a symbolic link to linkTarget when that is set, else a file.
+struct TarEntry {
+    QByteArray name;
+    QByteArray content;
+    QByteArray linkTarget;
+};
+
+// Writes a plain tar (pax) of the entries, names and link targets as given.
+void writeTar(const QString &path, const QList<TarEntry> &entries);
+
 } // namespace pellora::test

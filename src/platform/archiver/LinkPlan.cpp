@@ -2,6 +2,7 @@
 
 #include "platform/archiver/OutputTree.h"
 #include "platform/archiver/Report.h"
+#include "platform/archiver/RunRecorder.h"
 
 #include <QFile>
 
@@ -84,8 +85,11 @@ OutputProblem OutputTree::createLink(
     if (dirFd < 0)
         return problem;
     const QByteArray name = QFile::encodeName(components.last());
-    if (::symlinkat(target.constData(), dirFd, name.constData()) == 0)
+    if (::symlinkat(target.constData(), dirFd, name.constData()) == 0) {
+        if (m_recorder)
+            m_recorder->linkCreated(components, target);
         return {};
+    }
     const int error = errno;
     if (error != EEXIST)
         return { OutputProblem::System, error };

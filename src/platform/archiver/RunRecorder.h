@@ -22,6 +22,9 @@ public:
     virtual void fileWritten(
         const QStringList &components, int dirFd, const QByteArray &name, quint32 crc, bool crcKnown)
         = 0;
+    // A symbolic link with this target was made where nothing stood (a link
+    // never replaces anything).
+    virtual void linkCreated(const QStringList &components, const QByteArray &target) = 0;
 };
 
 // CRC-32C, continued from crc (0 to start): cheap enough to take over every

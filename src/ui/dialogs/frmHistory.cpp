@@ -148,7 +148,9 @@ void frmHistory::fillRuns()
         archive->setToolTip(oneLine(run.archive));
         lvwHistory->setItem(row, Archive, archive);
         const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-        lvwHistory->setItem(row, Created, cell(QString::number(run.count(core::HistoryEntry::File)), open, right));
+        lvwHistory->setItem(row, Created,
+            cell(QString::number(run.count(core::HistoryEntry::File) + run.count(core::HistoryEntry::Link)), open,
+                right));
         lvwHistory->setItem(row, Replaced, cell(QString::number(run.count(core::HistoryEntry::Replaced)), open, right));
         lvwHistory->setItem(row, Target, cell(run.target, open));
         if (open && firstOpen < 0)
