@@ -37,21 +37,6 @@ ItemOptionsMap optionsOf(const QString &text)
     return map;
 }
 
-QString textOf(const ItemOptionsMap &map)
-{
-    QStringList parts;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        QStringList values;
-        if (it->stripTopFolder)
-            values << u"strip"_s;
-        if (!it->nameEncoding.isEmpty())
-            values << it->nameEncoding;
-        parts << it.key().Title + u'=' + values.join(u',');
-    }
-    parts.sort();
-    return parts.join(u' ');
-}
-
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -119,7 +104,7 @@ void tst_ItemOptions::mergeKeepsEveryonesOptions()
     QFETCH(QString, mine);
     QFETCH(QString, theirs);
     QFETCH(QString, merged);
-    QCOMPARE(textOf(core::mergeItemOptions(optionsOf(base), optionsOf(mine), optionsOf(theirs))), merged);
+    QCOMPARE(test::optionsText(core::mergeItemOptions(optionsOf(base), optionsOf(mine), optionsOf(theirs))), merged);
 }
 
 void tst_ItemOptions::fileRoundTripKeepsWhatItCannotRead()
@@ -140,14 +125,14 @@ void tst_ItemOptions::fileRoundTripKeepsWhatItCannotRead()
     })");
     core::ItemOptionsFile file(list);
     ItemOptionsMap read = file.read();
-    QCOMPARE(textOf(read), u"A=strip,GBK B=KOI8-R"_s);
+    QCOMPARE(test::optionsText(read), u"A=strip,GBK B=KOI8-R"_s);
     QCOMPARE(read.value(letter(u'B')).names().encoding, QString()); // unknown: automatic
     QCOMPARE(read.value(letter(u'A')).names(), (arc::NameOptions{ u"GBK"_s, true }));
 
     read[letter(u'D')].nameEncoding = u"CP437"_s;
     QVERIFY(!file.write(read));
     core::ItemOptionsFile again(list);
-    QCOMPARE(textOf(again.read()), u"A=strip,GBK B=KOI8-R D=CP437"_s);
+    QCOMPARE(test::optionsText(again.read()), u"A=strip,GBK B=KOI8-R D=CP437"_s);
     const QByteArray bytes = readAll(core::itemOptionsPath(list));
     for (const char *kept : { "a later version", "\"future\"", "sometimes", "not an object" })
         QVERIFY2(bytes.contains(kept), kept);
@@ -175,7 +160,7 @@ void tst_ItemOptions::damagedFileIsKeptAsideNotOverwritten()
     QVERIFY(!file.write(optionsOf(u"A=strip"_s)));
     QCOMPARE(readAll(path + u".bak"_s), QByteArray("an older copy"));
     QCOMPARE(readAll(path + u".bak.1"_s), QByteArray("{ \"items\": [ cut off"));
-    QCOMPARE(textOf(core::ItemOptionsFile(list).read()), u"A=strip"_s);
+    QCOMPARE(test::optionsText(core::ItemOptionsFile(list).read()), u"A=strip"_s);
 }
 
 void tst_ItemOptions::twoStoresSavingInTurnLoseNoOptions()
@@ -191,7 +176,7 @@ void tst_ItemOptions::twoStoresSavingInTurnLoseNoOptions()
     core::ItemListStore two(place);
     one.load();
     two.load();
-    QCOMPARE(textOf(two.options()), u"C=strip"_s);
+    QCOMPARE(test::optionsText(two.options()), u"C=strip"_s);
 
     const ItemOptionsMap mineOne = optionsOf(u"A=GBK C=strip"_s);
     QVERIFY(!one.save(test::letterItems(u"ABC"_s), {}, &mineOne).error);
@@ -200,12 +185,12 @@ void tst_ItemOptions::twoStoresSavingInTurnLoseNoOptions()
     const core::ItemListStore::SaveResult saved = two.save(test::letterItems(u"AB"_s), {}, &mineTwo);
     QVERIFY(!saved.error);
     QCOMPARE(test::lettersOf(saved.records), u"AB"_s);
-    QCOMPARE(textOf(two.options()), u"A=GBK B=strip"_s);
-    QCOMPARE(textOf(core::ItemOptionsFile(place.home).read()), u"A=GBK B=strip"_s);
+    QCOMPARE(test::optionsText(two.options()), u"A=GBK B=strip"_s);
+    QCOMPARE(test::optionsText(core::ItemOptionsFile(place.home).read()), u"A=GBK B=strip"_s);
 
     // A save that changed no options leaves the others' as they are.
     QVERIFY(!one.save(test::letterItems(u"ABCD"_s)).error);
-    QCOMPARE(textOf(core::ItemOptionsFile(place.home).read()), u"A=GBK B=strip"_s);
+    QCOMPARE(test::optionsText(core::ItemOptionsFile(place.home).read()), u"A=GBK B=strip"_s);
     QCOMPARE(core::itemOptionsOf(place.home, letter(u'B')).stripTopFolder, true);
 }
 
@@ -226,7 +211,7 @@ void tst_ItemOptions::refreshSeesOptionsSavedElsewhere()
     const ItemOptionsMap mine = optionsOf(u"A=strip"_s);
     const auto refreshed = watcher.refresh(test::letterItems(u"AB"_s), &mine);
     QVERIFY(refreshed);
-    QCOMPARE(textOf(watcher.options()), u"A=strip B=BIG5"_s);
+    QCOMPARE(test::optionsText(watcher.options()), u"A=strip B=BIG5"_s);
     QVERIFY(!watcher.refresh(test::letterItems(u"AB"_s)));
 }
 

@@ -190,17 +190,7 @@ void tst_ItemListSharing::everyProcessKeepsItsItemOptions()
         QVERIFY2(answer.startsWith(u"rows="_s), qPrintable(step + u" -> "_s + answer));
     }
     const core::ItemOptionsMap options = core::ItemOptionsFile(itemFile()).read();
-    QStringList parts;
-    for (auto it = options.cbegin(); it != options.cend(); ++it) {
-        QStringList values;
-        if (it->stripTopFolder)
-            values << u"strip"_s;
-        if (!it->nameEncoding.isEmpty())
-            values << it->nameEncoding;
-        parts << it.key().Title + u'=' + values.join(u',');
-    }
-    parts.sort();
-    QTEST(parts.join(u' '), "stored");
+    QTEST(test::optionsText(options), "stored");
 }
 
 void tst_ItemListSharing::everyProcessKeepsItsChanges()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ItemFile.h"
+#include "core/ItemOptions.h"
 
 #include <QStringList>
 
@@ -31,6 +32,22 @@ inline QString lettersOf(const QList<core::ItemRecord> &records)
     for (const core::ItemRecord &r : records)
         letters += r.Title;
     return letters;
+}
+
+// Per-item options as letters: "A=strip,GBK B=BIG5", sorted by item.
+inline QString optionsText(const core::ItemOptionsMap &map)
+{
+    QStringList parts;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        QStringList values;
+        if (it->stripTopFolder)
+            values << QStringLiteral("strip");
+        if (!it->nameEncoding.isEmpty())
+            values << it->nameEncoding;
+        parts << it.key().Title + u'=' + values.join(u',');
+    }
+    parts.sort();
+    return parts.join(u' ');
 }
 
 } // namespace pellora::test
