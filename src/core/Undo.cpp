@@ -69,6 +69,8 @@ private:
     void undoReplacedFile(const HistoryEntry &e);
     void undoCreatedFolder(const HistoryEntry &e);
     void undoCreatedLink(const HistoryEntry &e);
+    // Removes what the run created and reports it.
+    void removeCreated(int dirFd, const QByteArray &name, const QString &path);
     bool restoreKept(int dirFd, const QByteArray &name, const HistoryEntry &e);
     void left(const QString &path, const QString &why)
     {
@@ -105,6 +107,14 @@ bool Undoer::unchanged(int dirFd, const QByteArray &name, const HistoryEntry &e)
     return fileCrc(dirFd, name, &crc) && crc == e.crc;
 }
 
+void Undoer::removeCreated(int dirFd, const QByteArray &name, const QString &path)
+{
+    if (::unlinkat(dirFd, name.constData(), 0) != 0)
+        left(path, QString::fromLocal8Bit(strerror(errno)));
+    else
+        done(QStringLiteral("削除しました: %1"), path);
+}
+
 void Undoer::undoCreatedFile(const HistoryEntry &e)
 {
     const QStringList parts = e.path.split(u'/');
@@ -122,10 +132,7 @@ void Undoer::undoCreatedFile(const HistoryEntry &e)
         left(e.path, QStringLiteral("解凍の後に変更されています"));
         return;
     }
-    if (::unlinkat(dir.get(), name.constData(), 0) != 0)
-        left(e.path, QString::fromLocal8Bit(strerror(errno)));
-    else
-        done(QStringLiteral("削除しました: %1"), e.path);
+    removeCreated(dir.get(), name, e.path);
 }
 
 bool Undoer::restoreKept(int dirFd, const QByteArray &name, const HistoryEntry &e)
@@ -224,10 +231,7 @@ void Undoer::undoCreatedLink(const HistoryEntry &e)
         left(e.path, QStringLiteral("解凍の後に変更されています"));
         return;
     }
-    if (::unlinkat(dir.get(), name.constData(), 0) != 0)
-        left(e.path, QString::fromLocal8Bit(strerror(errno)));
-    else
-        done(QStringLiteral("削除しました: %1"), e.path);
+    removeCreated(dir.get(), name, e.path);
 }
 
 void Undoer::undoCreatedFolder(const HistoryEntry &e)

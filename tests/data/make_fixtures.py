@@ -1295,19 +1295,25 @@ def make_tar(tmp):
     e["executable"] = [top + "/bin/tool", top + "/bin/suid-tool"]
 
 
+def write_encoded_tree(root, names, encoding, content, folder):
+    # Files named in bytes of an encoding, all holding content, with the one
+    # folder among them dated like the files; returns root.
+    for name in names:
+        p = os.path.join(root.encode(), name.encode(encoding))
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(content)
+        os.utime(p, (EPOCH, EPOCH))
+    os.utime(os.path.join(root.encode(), folder.encode(encoding)), (EPOCH, EPOCH))
+    return root
+
+
 def make_names(tmp):
     # Names in encodings that are neither UTF-8 nor Shift_JIS, for the item's
     # name encoding; "names" maps each name (UTF-8) to its SHA-256.
     content = prose(300)
     gbk = ["中文说明.txt", "软件/程序.txt"]
-    root = os.path.join(tmp, "names-gbk")
-    for name in gbk:
-        p = os.path.join(root.encode(), name.encode("gbk"))
-        os.makedirs(os.path.dirname(p), exist_ok=True)
-        with open(p, "wb") as f:
-            f.write(content)
-        os.utime(p, (EPOCH, EPOCH))
-    os.utime(os.path.join(root.encode(), "软件".encode("gbk")), (EPOCH, EPOCH))
+    root = write_encoded_tree(os.path.join(tmp, "names-gbk"), gbk, "gbk", content, "软件")
     out = os.path.join(tmp, "names-gbk.tar")
     run(["tar", "-cf", out] + TAR_OPTS + ["--", "中文说明.txt".encode("gbk"),
         "软件".encode("gbk")], cwd=root)
@@ -1316,14 +1322,7 @@ def make_names(tmp):
     MANIFEST[-1]["names"] = {"encoding": "GBK", "files": {n: sha256(content) for n in gbk}}
 
     cp437 = ["Ümlaut.txt", "Café/Ñandú.txt"]
-    root = os.path.join(tmp, "names-cp437")
-    for name in cp437:
-        p = os.path.join(root.encode(), name.encode("cp437"))
-        os.makedirs(os.path.dirname(p), exist_ok=True)
-        with open(p, "wb") as f:
-            f.write(content)
-        os.utime(p, (EPOCH, EPOCH))
-    os.utime(os.path.join(root.encode(), "Café".encode("cp437")), (EPOCH, EPOCH))
+    root = write_encoded_tree(os.path.join(tmp, "names-cp437"), cp437, "cp437", content, "Café")
     out = os.path.join(tmp, "names-cp437.zip")
     run(["zip", "-q", "-X", "-r", out, "Ümlaut.txt".encode("cp437"),
          "Café".encode("cp437")], cwd=root, extra_env={"LANG": "C", "LC_ALL": "C"})
