@@ -11,6 +11,7 @@ pkgs=(
   cmake ninja-build g++ pkg-config   # the build
   qt6-base-dev qt6-qpa-plugins       # Qt 6 Core, Gui, Widgets and Test; window-system plugins
   libarchive-dev                     # reading LZH, ZIP and CAB
+  libisal-dev                        # isa-l's inflate, the fast path for deflate data in ZIP and CAB
   fonts-ipafont-gothic               # a Japanese font, so the UI's texts show
   qt6-translations-l10n              # Qt's own texts (standard buttons, file dialogs) in Japanese
   xdg-utils                          # xdg-open and xdg-mime: folders and files open with the desktop's applications
