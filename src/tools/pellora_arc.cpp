@@ -5,6 +5,7 @@
 #include "core/RunHistory.h"
 #include "platform/Locale.h"
 #include "platform/archiver/ArchiverRegistry.h"
+#include "platform/archiver/Extraction.h"
 #include "platform/archiver/Report.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,8 @@ using namespace pellora;
 constexpr int kHistoryRuns = 5;
 constexpr qint64 kHistoryBytes = qint64(2048) * 1024 * 1024;
 
+bool g_printCounts = false;
+
 void print(const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stdout);
@@ -32,14 +35,17 @@ int usage()
 {
     std::fputs("usage: pellora-arc check FILE\n"
                "       pellora-arc list FILE\n"
-               "       pellora-arc run [--history FOLDER TARGET] LIBRARY COMMANDLINE\n"
+               "       pellora-arc run [--threads N] [--no-fast-paths] [--history FOLDER TARGET] LIBRARY COMMANDLINE\n"
                "LIBRARY is one of",
         stderr);
     for (const arc::ArchiveKindInfo &kind : arc::kArchiveKinds)
         std::fprintf(stderr, " %s", kind.library);
     std::fputs("; COMMANDLINE is one argument, e.g.\n"
                "  pellora-arc run UNLHA32.DLL 'x -a1 -jp1 -n \"a.lzh\" \"out/\" \"*.*\"'\n"
-               "--history records the run into TARGET (the output folder) in FOLDER, as the program does\n",
+               "--history records the run into TARGET (the output folder) in FOLDER, as the program does\n"
+               "--threads N decodes on N threads (1: one; default: the cores, at most 4)\n"
+               "--no-fast-paths decodes every entry through libarchive\n"
+               "--counts prints to stderr how the entries were decoded\n",
         stderr);
     return 2;
 }
@@ -99,6 +105,12 @@ int run(const QString &libraryName, const QString &commandLine, const QString &h
     if (recording && !recording->finish().isEmpty())
         core::applyRetention(history, kHistoryRuns, kHistoryBytes);
     std::fputs(output.data(), stdout);
+    if (g_printCounts) {
+        const arc::DecodingCounts counts = arc::decodingCounts();
+        std::fprintf(stderr, "decoded ahead %lld, through a fast path %lld, handed back %lld\n",
+            static_cast<long long>(counts.decodedAhead), static_cast<long long>(counts.fastPath),
+            static_cast<long long>(counts.handedBack));
+    }
     return code;
 }
 
@@ -108,7 +120,32 @@ int main(int argc, char *argv[])
 {
     platform::ensureUtf8Ctype();
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args.at(0) == u"run") {
+        // Options that say how to decode, before the others.
+        int threads = 0;
+        bool fastPaths = true;
+        for (;;) {
+            if (args.size() > 1 && args.at(1) == u"--counts") {
+                g_printCounts = true;
+                args.remove(1);
+                continue;
+            }
+            if (args.size() > 2 && args.at(1) == u"--threads") {
+                bool ok = false;
+                threads = args.at(2).toInt(&ok);
+                if (!ok || threads < 1 || threads > 64)
+                    return usage();
+                args.remove(1, 2);
+            } else if (args.size() > 1 && args.at(1) == u"--no-fast-paths") {
+                fastPaths = false;
+                args.remove(1);
+            } else {
+                break;
+            }
+        }
+        arc::setDecodingDefaults(threads, fastPaths);
+    }
     if (args.size() == 2 && args.at(0) == u"check")
         return check(args.at(1));
     if (args.size() == 2 && args.at(0) == u"list")

@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 #include "platform/archiver/ArchiveNaming.h"
 #include "platform/archiver/EntryName.h"
+#include "platform/archiver/FastPath.h"
 #include "platform/archiver/LzhHeaderScan.h"
 
 #include <QFile>
@@ -28,9 +29,15 @@ constexpr size_t kTrialBlockSize = 4096;
 // The file behind the reader. Our own callbacks rather than libarchive's
 // file opener: they read large blocks, seek (the ZIP reader needs it for
 // self-extracting and prefixed archives) and know the position for progress.
+// Reads are positioned (pread), so readers of one run can share the
+// descriptor opened and checked once, each at its own place.
 struct ArchiveReader::Source {
     int fd = -1;
     qint64 position = 0;
+    qint64 base = 0;
+    qint64 fileSize = 0;
+    size_t blockSize = kBlockSize;
+    const FastPath *view = nullptr; // fixes up blocks for a header-only reader
     // Not zero-filled: every byte is written by read() before it is used, and
     // a program that only checks an archive touches no more than it reads.
     std::unique_ptr<char[]> buffer{ new char[kBlockSize] };
@@ -45,13 +52,15 @@ struct ArchiveReader::Source {
     {
         auto *s = static_cast<Source *>(self);
         for (;;) {
-            const ssize_t n = ::read(s->fd, s->buffer.get(), s->blockSize);
+            const ssize_t n = ::pread(s->fd, s->buffer.get(), s->blockSize, off_t(s->position));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
                 archive_set_error(a, errno, "read error");
                 return -1;
             }
+            if (s->view && n > 0)
+                s->view->forHeaders(s->position, s->buffer.get(), size_t(n));
             *block = s->buffer.get();
             s->position += n;
             return n;
@@ -61,10 +70,9 @@ struct ArchiveReader::Source {
     static la_int64_t skip(archive *, void *self, la_int64_t request)
     {
         auto *s = static_cast<Source *>(self);
-        const off_t now = ::lseek(s->fd, 0, SEEK_CUR);
-        if (now < 0 || ::lseek(s->fd, request, SEEK_CUR) < 0)
-            return 0; // libarchive then reads through instead
-        s->position = now + request;
+        if (request < 0)
+            return 0;
+        s->position += request;
         return request;
     }
 
@@ -72,15 +80,25 @@ struct ArchiveReader::Source {
     static la_int64_t seek(archive *, void *self, la_int64_t offset, int whence)
     {
         auto *s = static_cast<Source *>(self);
-        const off_t r = ::lseek(s->fd, whence == SEEK_SET ? offset + s->base : offset, whence);
-        if (r < s->base)
+        qint64 to = 0;
+        switch (whence) {
+        case SEEK_SET:
+            to = offset + s->base;
+            break;
+        case SEEK_CUR:
+            to = s->position + offset;
+            break;
+        case SEEK_END:
+            to = s->fileSize + offset;
+            break;
+        default:
             return ARCHIVE_FATAL;
-        s->position = r;
-        return r - s->base;
+        }
+        if (to < s->base)
+            return ARCHIVE_FATAL;
+        s->position = to;
+        return to - s->base;
     }
-
-    qint64 base = 0;
-    size_t blockSize = kBlockSize;
 };
 
 ArchiveReader::ArchiveReader(ArchiveFormat format, QByteArray path)
@@ -145,7 +163,25 @@ bool ArchiveReader::openFile(QString *reason)
         return fail(QStringLiteral("通常のファイルではありません"));
     ::fcntl(m_source->fd, F_SETFL, ::fcntl(m_source->fd, F_GETFL) & ~O_NONBLOCK);
     m_fileSize = st.st_size;
+    m_source->fileSize = m_fileSize;
     return true;
+}
+
+std::unique_ptr<ArchiveReader> ArchiveReader::another(const FastPath *headerView) const
+{
+    std::unique_ptr<ArchiveReader> reader(new ArchiveReader(m_format, m_path));
+    reader->m_nameEncoding = m_nameEncoding;
+    reader->m_streamingZip = m_streamingZip;
+    reader->m_fileSize = m_fileSize;
+    reader->m_source = std::make_unique<Source>();
+    reader->m_source->fd = ::fcntl(m_source->fd, F_DUPFD_CLOEXEC, 0);
+    reader->m_source->fileSize = m_fileSize;
+    reader->m_source->view = headerView;
+    const bool convertNames = m_format == ArchiveFormat::Lzh && !m_nameEncoding.isEmpty();
+    QString ignored;
+    if (reader->m_source->fd < 0 || !reader->start(0, convertNames, &ignored))
+        return nullptr;
+    return reader;
 }
 
 // Every reader after the first reads the descriptor opened once: the path may
@@ -156,9 +192,6 @@ bool ArchiveReader::start(qint64 base, bool namesAsCp932, QString *reason)
     m_namesAsCp932 = namesAsCp932;
     m_headersRead = 0;
     m_base = base;
-    if (::lseek(m_source->fd, off_t(base), SEEK_SET) < 0)
-        return failWith(
-            reason, QStringLiteral("ファイルを読めません (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
     m_source->base = base;
     m_source->position = base;
 
@@ -305,6 +338,17 @@ ArchiveReader::Next ArchiveReader::skipDamagedHeader()
     }
     m_skippedError = error.isEmpty() ? QByteArrayLiteral("LHa header error") : error;
     return Next::Damaged;
+}
+
+QByteArray ArchiveReader::rawName() const
+{
+    const char *raw = m_entry ? archive_entry_pathname(m_entry) : nullptr;
+    return raw ? QByteArray(raw) : QByteArray();
+}
+
+int ArchiveReader::descriptor() const
+{
+    return m_source ? m_source->fd : -1;
 }
 
 bool ArchiveReader::isSingleCompressedFile() const

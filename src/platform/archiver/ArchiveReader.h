@@ -11,6 +11,8 @@ struct archive_entry;
 
 namespace pellora::arc {
 
+class FastPath;
+
 // A libarchive reader with exactly one format enabled, over a file that was
 // checked to be a regular file before it was opened. For LZH it hides the
 // reader's one charset quirk: a name that is not valid in the locale makes the
@@ -36,6 +38,13 @@ public:
     static std::unique_ptr<ArchiveReader> open(
         ArchiveFormat format, const QString &path, QString *reason, const QString &nameEncoding = {});
 
+    // A second reader of the same archive over the descriptor this one
+    // opened and checked (the path may name another file by now), from the
+    // first entry on, with the same names. headerView, when given, fixes up
+    // what it reads (see FastPath::forHeaders): such a reader is for headers
+    // only. Null when the descriptor cannot be shared or read.
+    std::unique_ptr<ArchiveReader> another(const FastPath *headerView = nullptr) const;
+
     Next next();
 
     // From now on a damaged LZH header is not the end: next() answers Damaged
@@ -56,6 +65,12 @@ public:
     // The entry's name decoded in the reader's encoding: by default UTF-8
     // when it is valid UTF-8, else CP932.
     QString entryName() const;
+    // The name as libarchive gives it, before any decoding of ours.
+    QByteArray rawName() const;
+    // A ZIP without its central directory, read in order from its local headers.
+    bool isStreamingZip() const { return m_streamingZip; }
+    // The checked descriptor of the archive; read it with pread only.
+    int descriptor() const;
     // True when the archive is one compressed file without tar: its entry
     // is named after the archive, and has no mode or time of its own.
     bool isSingleCompressedFile() const;

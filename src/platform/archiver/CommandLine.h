@@ -19,6 +19,10 @@ struct ExtractCommand {
     bool noProgress = false; // show no progress window
     NameOptions names; // --names=ENCODING and --strip-top, in every switch language
     bool noLinks = false; // make no symbolic link, safe or not
+    // Not from the command line: how the run may decode. Threads: 0 as many
+    // as the cores this process may use (at most 4), 1 one thread only.
+    int threads = 0;
+    bool fastPaths = true; // false: every entry through libarchive
 };
 
 struct CommandLineError {

@@ -21,4 +21,19 @@ struct ExtractionResult {
 ExtractionResult runExtraction(
     ArchiveFormat format, const ExtractCommand &command, ProgressState *progress, qsizetype reportLimit = -1);
 
+// How runs that leave it open (ExtractCommand::threads 0) decode, for the
+// whole process: pellora-arc's --threads and --no-fast-paths, for measuring
+// one way against the other.
+void setDecodingDefaults(int threads, bool fastPaths);
+
+// How the entries of this process's runs so far were decoded, for pellora-arc
+// and the tests: by workers ahead of the run, by which of them through a fast
+// path, and how many runs went back to one reader part way.
+struct DecodingCounts {
+    qint64 decodedAhead = 0;
+    qint64 fastPath = 0;
+    qint64 handedBack = 0;
+};
+DecodingCounts decodingCounts();
+
 } // namespace pellora::arc

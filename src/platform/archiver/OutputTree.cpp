@@ -220,6 +220,79 @@ OutputProblem OutputTree::createFile(const QStringList &components, bool executa
     return file->m_fd >= 0 ? OutputProblem{} : systemProblem(errno);
 }
 
+OutputProblem OutputTree::createStaged(bool executable, PendingFile *staged)
+{
+    staged->discard();
+    staged->m_dirFd = m_rootFd;
+    staged->m_recorder = m_recorder;
+    staged->m_crc = 0;
+    staged->m_crcEnd = 0;
+    sweepOnce(m_rootFd);
+    staged->m_fd = createTempFile(m_rootFd, executable ? 0777 : 0666, &staged->m_tempName);
+    return staged->m_fd >= 0 ? OutputProblem{} : systemProblem(errno);
+}
+
+OutputProblem OutputTree::adoptFile(const QStringList &components, PendingFile &staged, PendingFile *file)
+{
+    OutputProblem problem;
+    const int dirFd = folderFd(components, components.size() - 1, true, &problem);
+    if (dirFd < 0)
+        return problem;
+    sweepOnce(dirFd);
+    file->discard();
+    if (dirFd != staged.m_dirFd
+        && ::renameat2(
+               staged.m_dirFd, staged.m_tempName.constData(), dirFd, staged.m_tempName.constData(), RENAME_NOREPLACE)
+            != 0) {
+        // Another file system below the output folder (or one without the
+        // rename flag): the bytes are copied across instead.
+        const int err = errno;
+        if (err != EXDEV && err != EINVAL && err != EEXIST)
+            return systemProblem(err);
+        const bool executable = false;
+        if (const OutputProblem created = createFile(components, executable, file))
+            return created;
+        struct stat st { };
+        if (::fstat(staged.m_fd, &st) != 0 || ::fchmod(file->m_fd, st.st_mode & 0777) != 0)
+            return systemProblem(errno);
+        std::unique_ptr<char[]> buffer(new char[1 << 16]);
+        for (qint64 offset = 0;;) {
+            const ssize_t n = ::pread(staged.m_fd, buffer.get(), 1 << 16, off_t(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return systemProblem(errno);
+            if (n == 0)
+                break;
+            if (!file->writeAt(buffer.get(), size_t(n), offset))
+                return systemProblem(errno);
+            offset += n;
+        }
+        staged.discard();
+        return {};
+    }
+    *file = std::move(staged);
+    file->m_dirFd = dirFd;
+    file->m_finalName = nativeName(components.last());
+    file->m_recorder = m_recorder;
+    file->m_components = m_recorder ? components : QStringList();
+    return {};
+}
+
+OutputTree::Existing OutputTree::peek(const QStringList &components)
+{
+    Existing existing;
+    OutputProblem problem;
+    const int dirFd = folderFd(components, components.size() - 1, false, &problem);
+    struct stat st { };
+    if (dirFd >= 0 && ::fstatat(dirFd, nativeName(components.last()).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(st.st_mode)) {
+        existing.exists = true;
+        existing.mtime = st.st_mtim;
+    }
+    return existing;
+}
+
 void OutputTree::sweepOnce(int dirFd)
 {
     // Files a killed run left are removed from each folder this run writes
@@ -331,6 +404,13 @@ OutputProblem OutputTree::PendingFile::commit(qint64 size, const struct timespec
         ::close(lockHolder);
     m_tempName.clear();
     return problem;
+}
+
+bool OutputTree::PendingFile::restart()
+{
+    m_crc = 0;
+    m_crcEnd = 0;
+    return ::ftruncate(m_fd, 0) == 0;
 }
 
 void OutputTree::PendingFile::discard()

@@ -73,6 +73,8 @@ public:
         OutputProblem commit(qint64 size, const struct timespec *mtime);
         // Removes the temporary file.
         void discard();
+        // Empties the file to be written again from its start; false with errno set.
+        bool restart();
 
     private:
         friend class OutputTree;
@@ -88,6 +90,17 @@ public:
 
     // Opens a new temporary file in the entry's folder (created as needed).
     OutputProblem createFile(const QStringList &components, bool executable, PendingFile *file);
+
+    // Ahead of the entries before it, an entry's data is written into a
+    // temporary file in the output folder itself; when its turn comes,
+    // adoptFile moves it beside its final name, making the folders and
+    // meeting every check createFile does. Nothing outside the output
+    // folder's own temporary files changes until then.
+    OutputProblem createStaged(bool executable, PendingFile *staged);
+    OutputProblem adoptFile(const QStringList &components, PendingFile &staged, PendingFile *file);
+    // What stands at an entry's name now, without making any folder: a
+    // missing folder or anything in the way reads as nothing there.
+    Existing peek(const QStringList &components);
 
     // Makes a symbolic link (its folders as needed). When something stands
     // at its name already, nothing is made: occupied is set, and existing

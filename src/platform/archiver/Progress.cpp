@@ -39,6 +39,19 @@ void ProgressState::addBytes(qint64 written, qint64 archivePosition)
     m_snapshot.archiveRead = archivePosition;
 }
 
+void ProgressState::addDecodedAhead(qint64 written)
+{
+    QMutexLocker lock(&m_mutex);
+    m_snapshot.totalBytes += written;
+}
+
+void ProgressState::entryDone(qint64 written, qint64 archivePosition)
+{
+    QMutexLocker lock(&m_mutex);
+    m_snapshot.entryBytes = written;
+    m_snapshot.archiveRead = qMax(m_snapshot.archiveRead, archivePosition);
+}
+
 ProgressState::Snapshot ProgressState::snapshot() const
 {
     QMutexLocker lock(&m_mutex);

@@ -25,6 +25,10 @@ public:
     void setArchiveSize(qint64 size);
     void beginEntry(const QString &name, qint64 size);
     void addBytes(qint64 written, qint64 archivePosition);
+    // Bytes a worker wrote ahead of the entry being shown: they count for
+    // the run only, until the run reaches their entry and calls entryDone.
+    void addDecodedAhead(qint64 written);
+    void entryDone(qint64 written, qint64 archivePosition);
     Snapshot snapshot() const;
 
     void requestCancel() { m_cancel.store(true); }
