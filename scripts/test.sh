@@ -23,3 +23,14 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$root/build-asan"
 ctest --output-on-failure -j "$(nproc)"
+
+# Extraction's worker threads once more under ThreadSanitizer: only the tests
+# that drive them, which keeps this build small. tests/sanitizer/tsan.supp
+# names what Qt and the C library synchronise out of the sanitizer's sight.
+cmake -S "$root" -B "$root/build-tsan" -G Ninja -DBUILD_TESTING=ON -DPELLORA_TSAN=ON -DPELLORA_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
+tsan_tests=(tst_ParallelExtraction tst_Extraction)
+cmake --build "$root/build-tsan" --target "${tsan_tests[@]}"
+export TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1"
+cd "$root/build-tsan"
+ctest --output-on-failure -j "$(nproc)" -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"

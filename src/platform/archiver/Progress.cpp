@@ -19,13 +19,13 @@ ProgressHost *progressHost()
 
 void ProgressState::setArchiveSize(qint64 size)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_snapshot.archiveSize = size;
 }
 
 void ProgressState::beginEntry(const QString &name, qint64 size)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_snapshot.entry = name;
     m_snapshot.entrySize = size;
     m_snapshot.entryBytes = 0;
@@ -33,7 +33,7 @@ void ProgressState::beginEntry(const QString &name, qint64 size)
 
 void ProgressState::addBytes(qint64 written, qint64 archivePosition)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_snapshot.entryBytes += written;
     m_snapshot.totalBytes += written;
     m_snapshot.archiveRead = archivePosition;
@@ -41,20 +41,20 @@ void ProgressState::addBytes(qint64 written, qint64 archivePosition)
 
 void ProgressState::addDecodedAhead(qint64 written)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_snapshot.totalBytes += written;
 }
 
 void ProgressState::entryDone(qint64 written, qint64 archivePosition)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_snapshot.entryBytes = written;
     m_snapshot.archiveRead = qMax(m_snapshot.archiveRead, archivePosition);
 }
 
 ProgressState::Snapshot ProgressState::snapshot() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     return m_snapshot;
 }
 

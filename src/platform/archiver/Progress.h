@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QMutex>
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 class QObject;
 
@@ -35,7 +35,7 @@ public:
     bool cancelRequested() const { return m_cancel.load(); }
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     Snapshot m_snapshot;
     std::atomic<bool> m_cancel{ false };
 };
