@@ -21,6 +21,7 @@ namespace pellora::arc {
 
 namespace {
 constexpr size_t kBlockSize = 1 << 20;
+constexpr size_t kJumpBlockSize = 64 << 10;
 // Trying a place to go on from reads one header, not a whole block: a file
 // may hold many places that look right and are not.
 constexpr size_t kTrialBlockSize = 4096;
@@ -37,6 +38,9 @@ struct ArchiveReader::Source {
     qint64 base = 0;
     qint64 fileSize = 0;
     size_t blockSize = kBlockSize;
+    // After a jump (a skip or a seek) the reader most often wants one header
+    // and jumps again: a small read first, growing while reads follow reads.
+    size_t nextRead = kBlockSize;
     const FastPath *view = nullptr; // fixes up blocks for a header-only reader
     // Not zero-filled: every byte is written by read() before it is used, and
     // a program that only checks an archive touches no more than it reads.
@@ -52,7 +56,8 @@ struct ArchiveReader::Source {
     {
         auto *s = static_cast<Source *>(self);
         for (;;) {
-            const ssize_t n = ::pread(s->fd, s->buffer.get(), s->blockSize, off_t(s->position));
+            const size_t wanted = qMin(s->nextRead, s->blockSize);
+            const ssize_t n = ::pread(s->fd, s->buffer.get(), wanted, off_t(s->position));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -63,6 +68,7 @@ struct ArchiveReader::Source {
                 s->view->forHeaders(s->position, s->buffer.get(), size_t(n));
             *block = s->buffer.get();
             s->position += n;
+            s->nextRead = qMin(s->nextRead * 4, kBlockSize);
             return n;
         }
     }
@@ -73,6 +79,7 @@ struct ArchiveReader::Source {
         if (request < 0)
             return 0;
         s->position += request;
+        s->nextRead = kJumpBlockSize;
         return request;
     }
 
@@ -96,6 +103,8 @@ struct ArchiveReader::Source {
         }
         if (to < s->base)
             return ARCHIVE_FATAL;
+        if (to != s->position)
+            s->nextRead = kJumpBlockSize;
         s->position = to;
         return to - s->base;
     }
