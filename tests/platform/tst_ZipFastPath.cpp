@@ -367,6 +367,12 @@ private Q_SLOTS:
                    set32(z, at.local[0] + 18, get32(z, at.local[0] + 18) - 1);
                })
             << Expect::Fallback;
+        QTest::newRow("local sizes all ones without a ZIP64 field")
+            << deflated() << Damage([](QByteArray &z, const Layout &at) {
+                   set32(z, at.local[0] + 18, 0xffffffffu);
+                   set32(z, at.local[0] + 22, 0xffffffffu);
+               })
+            << Expect::Fallback;
         QTest::newRow("local name differs from the directory's")
             << deflated() << Damage([](QByteArray &z, const Layout &at) { z[at.local[0] + 30] = 'F'; })
             << Expect::Fallback;

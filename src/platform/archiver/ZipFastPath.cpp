@@ -327,10 +327,10 @@ private:
         values.offset = quint64(record.localOffset);
         if (!readExtra(rest.constData() + nameLength, extraLength, values) || values.renames)
             return -1;
-        // libarchive takes a local size that is set over the directory's.
-        const auto agrees = [](quint64 local, qint64 central) {
-            return local == 0 || local == kNoValue || local == quint64(central);
-        };
+        // libarchive takes a local size that is set over the directory's;
+        // how it reads an all-ones size without a ZIP64 field has changed
+        // between its versions, so that is left to it too.
+        const auto agrees = [](quint64 local, qint64 central) { return local == 0 || local == quint64(central); };
         if (!agrees(values.compressed, record.compressedSize) || !agrees(values.uncompressed, record.uncompressedSize))
             return -1;
         const qint64 start = record.localOffset + kLocalHeaderSize + nameLength + extraLength;
