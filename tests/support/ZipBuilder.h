@@ -13,7 +13,7 @@ struct ZipEntry {
     bool utf8Flag = true; // off: the name's bytes in whatever code page the archiver used
     bool deflate = false; // the data deflated instead of stored
     int cut = 0; // bytes dropped from the end of the stored body (a stream ending early)
-    QByteArray trailing; // bytes after the body, counted in its compressed size
+    QByteArray trailing = {}; // bytes after the body, counted in its compressed size
 };
 
 // Raw deflate of data (no zlib wrapper), as a ZIP entry holds it.
