@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${1:?usage: $0 SECONDS [TARGET...]}"
 shift
-all=(fuzz_pattern fuzz_item_file fuzz_command_line fuzz_listing fuzz_extraction fuzz_long_path)
+all=(fuzz_pattern fuzz_item_file fuzz_command_line fuzz_listing fuzz_extraction fuzz_long_path fuzz_zip_fast_path)
 [ $# -gt 0 ] && targets=("$@") || targets=("${all[@]}")
 
 "$root/scripts/install-deps.sh" fuzz
@@ -27,7 +27,7 @@ max_len() {
     fuzz_pattern) echo 512 ;;
     fuzz_item_file) echo 8192 ;;
     fuzz_command_line | fuzz_long_path) echo 2048 ;;
-    fuzz_listing) echo 65536 ;;
+    fuzz_listing | fuzz_zip_fast_path) echo 65536 ;;
     fuzz_extraction) echo 16384 ;;
   esac
 }
@@ -54,6 +54,10 @@ seed() {
           done
         done
       done
+      ;;
+    fuzz_zip_fast_path)
+      # The archive's bytes alone, no selector byte.
+      cp "$root"/tests/data/zip/*.zip "$root"/tests/data/names/*.zip "$corpus/"
       ;;
     *) cp "$root/fuzz/seeds/${target#fuzz_}/"* "$corpus/" ;;
   esac

@@ -35,6 +35,14 @@ void put32(QByteArray &out, quint32 value)
 
 } // namespace
 
+QByteArray rawDeflate(const QByteArray &data)
+{
+    // qCompress gives a 4-byte length, a 2-byte zlib header, the deflate
+    // stream and a 4-byte Adler-32.
+    const QByteArray zlib = qCompress(data, 6);
+    return zlib.mid(6, zlib.size() - 10);
+}
+
 void writeZip(const QString &path, const QList<ZipEntry> &entries)
 {
     constexpr quint16 kUtf8Names = 0x0800;
@@ -45,7 +53,11 @@ void writeZip(const QString &path, const QList<ZipEntry> &entries)
     for (const ZipEntry &entry : entries) {
         const quint16 flags = (entry.utf8Flag ? kUtf8Names : 0) | (entry.encrypted ? kEncrypted : 0);
         // An encrypted body starts with a 12-byte header of its own.
-        const QByteArray body = entry.encrypted ? QByteArray(12, '\x5a') + entry.data : entry.data;
+        QByteArray body = entry.deflate ? rawDeflate(entry.data) : entry.data;
+        body.chop(entry.cut);
+        body += entry.trailing;
+        if (entry.encrypted)
+            body.prepend(QByteArray(12, '\x5a'));
         const quint32 offset = quint32(archive.size());
         for (QByteArray *out : { &archive, &directory }) {
             const bool central = out == &directory;
@@ -54,7 +66,7 @@ void writeZip(const QString &path, const QList<ZipEntry> &entries)
                 put16(*out, 20); // made by
             put16(*out, 20); // needed to extract
             put16(*out, flags);
-            put16(*out, 0); // stored
+            put16(*out, entry.deflate ? 8 : 0);
             put16(*out, 0); // time
             put16(*out, kJanuary1st1980);
             put32(*out, crc32(entry.data));
