@@ -9,7 +9,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${1:?usage: $0 SECONDS [TARGET...]}"
 shift
-all=(fuzz_pattern fuzz_item_file fuzz_command_line fuzz_listing fuzz_extraction fuzz_long_path fuzz_zip_fast_path)
+all=(fuzz_pattern fuzz_item_file fuzz_command_line fuzz_listing fuzz_extraction fuzz_parallel_extraction fuzz_long_path
+  fuzz_zip_fast_path)
 [ $# -gt 0 ] && targets=("$@") || targets=("${all[@]}")
 
 "$root/scripts/install-deps.sh" fuzz
@@ -29,6 +30,7 @@ max_len() {
     fuzz_command_line | fuzz_long_path) echo 2048 ;;
     fuzz_listing | fuzz_zip_fast_path) echo 65536 ;;
     fuzz_extraction) echo 16384 ;;
+    fuzz_parallel_extraction) echo 65536 ;;
   esac
 }
 
@@ -40,9 +42,9 @@ max_len() {
 seed() {
   local target="$1" corpus="$2"
   case "$target" in
-    fuzz_listing | fuzz_extraction)
+    fuzz_listing | fuzz_extraction | fuzz_parallel_extraction)
       local kind file extra=""
-      [ "$target" = fuzz_extraction ] && extra=17
+      [ "$target" != fuzz_listing ] && extra=17
       for file in "$root"/tests/data/{lzh,zip,cab,misc}/*; do
         case "$file" in
           */lzh/*) kinds=(0) ;; */zip/*) kinds=(1) ;; */cab/*) kinds=(2) ;; *) kinds=(0 1 2) ;;

@@ -262,6 +262,8 @@ int Run::threadsFor() const
 Run::Pass Run::parallelPass(int threads)
 {
     std::unique_ptr<FastPath> fast;
+    if (m_command.fastPaths && m_format == ArchiveFormat::Zip)
+        fast = openZipFastPath(m_reader->descriptor(), m_reader->fileSize());
     ParallelDecoder decoder(*m_reader, fast.get(), threads, m_progress);
     m_decoder = &decoder;
     const auto done = qScopeGuard([this] { m_decoder = nullptr; });

@@ -98,8 +98,8 @@ ParallelDecoder::Job::State ParallelDecoder::wait(Job &job)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        if (job.state != Job::State::Queued && job.state != Job::State::Busy)
-            return job.state;
+        // A stop asked for is a stop even when the entry is ready: one thread
+        // would not have finished it either.
         if (m_progress && m_progress->cancelRequested()) {
             m_stop.store(true);
             m_changed.notify_all();
@@ -107,6 +107,8 @@ ParallelDecoder::Job::State ParallelDecoder::wait(Job &job)
             m_changed.wait(lock, [&] { return job.state != Job::State::Busy; });
             return Job::State::Cancelled;
         }
+        if (job.state != Job::State::Queued && job.state != Job::State::Busy)
+            return job.state;
         m_changed.wait_for(lock, std::chrono::milliseconds(40));
     }
 }
