@@ -35,12 +35,12 @@ int describe(const char *path, const struct stat *st, int, FTW *)
         return 0;
     // Times the archive did not give are the clock's, alike only as "now".
     const bool clock = st->st_mtim.tv_sec >= g_startedAt;
-    QString line = QStringLiteral("%1 %2 %3 %4")
-                       .arg(QFile::decodeName(p.mid(g_prefix)))
-                       .arg(st->st_mode, 0, 8)
-                       .arg(S_ISDIR(st->st_mode) ? 0 : qint64(st->st_size))
-                       .arg(S_ISDIR(st->st_mode) || clock ? QStringLiteral("-")
-                                                          : QString::number(qint64(st->st_mtim.tv_sec)));
+    QString line
+        = QStringLiteral("%1 %2 %3 %4")
+              .arg(QFile::decodeName(p.mid(g_prefix)))
+              .arg(st->st_mode, 0, 8)
+              .arg(S_ISDIR(st->st_mode) ? 0 : qint64(st->st_size))
+              .arg(S_ISDIR(st->st_mode) || clock ? QStringLiteral("-") : QString::number(qint64(st->st_mtim.tv_sec)));
     if (S_ISREG(st->st_mode)) {
         QFile file(QFile::decodeName(p));
         check(file.open(QIODevice::ReadOnly), "cannot read an extracted file");
@@ -60,8 +60,8 @@ int removeOne(const char *path, const struct stat *, int, FTW *ftw)
 }
 
 // Code, report and tree of the runs the switches ask for, one way.
-QStringList runs(ArchiveFormat format, ExtractCommand command, int threads, bool fastPaths, const QByteArray &output,
-    int switches)
+QStringList runs(
+    ArchiveFormat format, ExtractCommand command, int threads, bool fastPaths, const QByteArray &output, int switches)
 {
     command.outputFolder = QFile::decodeName(output) + u'/';
     command.threads = threads;

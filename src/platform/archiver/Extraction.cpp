@@ -109,7 +109,7 @@ private:
 
     Pass sequentialPass(qint64 fromHeader);
     Pass parallelPass(int threads);
-    bool plan(ParallelDecoder &decoder, const FastPath *fast, std::deque<Planned> *ahead);
+    bool plan(ParallelDecoder &decoder, FastPath *fast, std::deque<Planned> *ahead);
     int threadsFor() const;
     void reportDamagedHeader();
     void extractEntry(const EntryPath &path, const EntryInfo &info);
@@ -136,7 +136,11 @@ private:
     // and whether the sequential part must take over from it.
     ParallelDecoder *m_decoder = nullptr;
     Job *m_job = nullptr;
+    qint64 m_jobHeader = 0;
     qint64 m_jobPosition = 0;
+    // The entries whose data the run took, which one reader would have read.
+    std::unordered_set<qint64> m_dataTaken;
+    bool m_plannerMoved = false; // the first reader has read past the start
     bool m_handover = false;
     qint64 m_handoverHeader = 0;
     // Planning: headers read, and the names planned so far (a name met twice
@@ -174,7 +178,7 @@ ExtractionResult Run::execute()
     if (pass == Pass::Handover) {
         // Sequentially from where the workers left off: a reader of its own
         // stepped to that header (the first reader has planned past it).
-        if (threads > 1) {
+        if (m_plannerMoved) {
             m_reader = m_reader->another();
             if (!m_reader) {
                 m_report.failure(QStringLiteral("アーカイブを開けません: %1 (%2)")
@@ -218,6 +222,15 @@ Run::Pass Run::sequentialPass(qint64 fromHeader)
             m_report.header(m_reader->errorString());
             return Pass::EndedEarly;
         }
+        // A CAB reader that has read data decodes what it steps over, and
+        // meets damage there, where a reader that has not does not: the data
+        // taken is read again so this reader goes on as one reader would.
+        if (m_format == ArchiveFormat::Cab && m_dataTaken.count(i)) {
+            const void *block = nullptr;
+            size_t length = 0;
+            la_int64_t offset = 0;
+            while (archive_read_data_block(m_reader->handle(), &block, &length, &offset) == ARCHIVE_OK) { }
+        }
     }
     for (;;) {
         const ArchiveReader::Next next = m_reader->next();
@@ -254,7 +267,10 @@ int Run::threadsFor() const
     // past damaged headers needs the one reader that found them.
     if (m_command.skipDamaged || m_command.threads == 1)
         return 1;
-    if (m_format == ArchiveFormat::Zip ? m_reader->isStreamingZip() : m_format != ArchiveFormat::Lzh)
+    if (m_format == ArchiveFormat::Tar || (m_format == ArchiveFormat::Zip && m_reader->isStreamingZip()))
+        return 1;
+    // A CAB's folders are decoded whole, so only through its fast path.
+    if (m_format == ArchiveFormat::Cab && !m_command.fastPaths)
         return 1;
     return m_command.threads > 1 ? qMin(m_command.threads, 4) : usableCores(4);
 }
@@ -264,6 +280,11 @@ Run::Pass Run::parallelPass(int threads)
     std::unique_ptr<FastPath> fast;
     if (m_command.fastPaths && m_format == ArchiveFormat::Zip)
         fast = openZipFastPath(m_reader->descriptor(), m_reader->fileSize());
+    if (m_format == ArchiveFormat::Cab) {
+        fast = openCabFastPath(m_reader->descriptor(), m_reader->fileSize());
+        if (!fast)
+            return Pass::Handover;
+    }
     ParallelDecoder decoder(*m_reader, fast.get(), threads, m_progress);
     m_decoder = &decoder;
     const auto done = qScopeGuard([this] { m_decoder = nullptr; });
@@ -287,9 +308,23 @@ Run::Pass Run::parallelPass(int threads)
             m_report.header(entry.error);
             return Pass::EndedEarly;
         }
+        if (m_format == ArchiveFormat::Cab) {
+            // libarchive decodes a CAB folder even to step over its entries,
+            // and would meet any damage there: every entry is checked, and
+            // the first one not vouched for goes back to the one reader.
+            const Job::State state = entry.job ? decoder.wait(*entry.job) : Job::State::Doubt;
+            if (state == Job::State::Cancelled)
+                return Pass::Cancelled;
+            if (state != Job::State::Ready) {
+                ++g_handedBack;
+                m_handoverHeader = header;
+                return Pass::Handover;
+            }
+        }
         if (!entry.selected)
             continue;
         m_job = entry.job.get();
+        m_jobHeader = header;
         m_jobPosition = entry.position;
         m_handover = false;
         extractEntry(entry.path, entry.info);
@@ -306,9 +341,10 @@ Run::Pass Run::parallelPass(int threads)
     }
 }
 
-bool Run::plan(ParallelDecoder &decoder, const FastPath *fast, std::deque<Planned> *ahead)
+bool Run::plan(ParallelDecoder &decoder, FastPath *fast, std::deque<Planned> *ahead)
 {
     Planned planned;
+    m_plannerMoved = true;
     switch (m_reader->next()) {
     case ArchiveReader::Next::End:
         planned.kind = Planned::Kind::End;
@@ -331,27 +367,29 @@ bool Run::plan(ParallelDecoder &decoder, const FastPath *fast, std::deque<Planne
     const QByteArray rawName = m_reader->rawName();
     const qint64 declared = planned.info.sizeSet ? planned.info.size : -1;
     // The fast path lines up with every entry libarchive lists, wanted or not.
-    const qint64 record = fast ? const_cast<FastPath *>(fast)->claim(rawName, declared) : -1;
-    if (!planned.selected || !planned.info.wantsData() || !planned.path.isSafe()) {
-        ahead->push_back(std::move(planned));
-        return true;
-    }
-    const QString joined = planned.path.components.join(u'/');
-    const bool seenBefore = !m_plannedNames.insert(joined).second;
-    if (!seenBefore && !m_command.replaceAlways && planned.info.hasTime) {
+    const qint64 record = fast ? fast->claim(rawName, declared) : -1;
+    const bool checkEvery = m_format == ArchiveFormat::Cab;
+    bool wanted = planned.selected && planned.info.wantsData() && planned.path.isSafe();
+    if (wanted && !m_plannedNames.insert(planned.path.components.join(u'/')).second) {
+        // A name met before: what the first leaves decides the second.
+    } else if (wanted && !m_command.replaceAlways && planned.info.hasTime) {
         // A file that stays as it is needs no data; should the run see it
         // otherwise when it gets there, it decodes the entry itself.
         const OutputTree::Existing existing = m_tree.peek(planned.path.components);
-        if (existing.exists && existing.mtime.tv_sec >= planned.info.mtime.tv_sec) {
-            ahead->push_back(std::move(planned));
-            return true;
-        }
+        wanted = !existing.exists || existing.mtime.tv_sec < planned.info.mtime.tv_sec;
     }
-    auto job = std::make_shared<Job>();
-    if (m_tree.createStaged((planned.info.perm & 0100) != 0, &job->staged)) {
-        ahead->push_back(std::move(planned)); // the run meets the same trouble and reports it
+    if (!wanted && !(checkEvery && record >= 0)) {
+        ahead->push_back(std::move(planned));
         return true;
     }
+    auto job = std::make_shared<Job>();
+    // Without a file of its own the entry is only checked; when the staged
+    // file cannot be made, the run meets the same trouble and reports it.
+    if (wanted && m_tree.createStaged((planned.info.perm & 0100) != 0, &job->staged) && !checkEvery) {
+        ahead->push_back(std::move(planned));
+        return true;
+    }
+    job->fastOnly = checkEvery;
     job->header = header;
     job->rawName = rawName;
     job->declared = declared;
@@ -480,6 +518,7 @@ void Run::extractFile(const EntryPath &path, const EntryInfo &info)
             return;
         written = m_job->written;
         ++g_decodedAhead;
+        m_dataTaken.insert(m_jobHeader);
         if (m_job->viaFastPath)
             ++g_fastPath;
         if (m_progress)

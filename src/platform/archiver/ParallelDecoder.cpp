@@ -32,7 +32,7 @@ public:
     bool write(const char *data, size_t size) override { return writeAt(data, size, m_job.written); }
     bool writeAt(const char *data, size_t size, qint64 offset)
     {
-        if (size > 0 && !m_job.staged.writeAt(data, size, offset))
+        if (size > 0 && m_job.staged.isOpen() && !m_job.staged.writeAt(data, size, offset))
             return false;
         m_job.written = qMax(m_job.written, offset + qint64(size));
         if (m_progress)
@@ -142,7 +142,7 @@ void ParallelDecoder::work(Worker &worker)
                 break;
             case FastPath::Result::Fallback:
                 job->written = 0;
-                viaLibarchive = job->staged.restart();
+                viaLibarchive = !job->fastOnly && (!job->staged.isOpen() || job->staged.restart());
                 break;
             case FastPath::Result::WriteFailed:
                 viaLibarchive = false;
@@ -154,7 +154,7 @@ void ParallelDecoder::work(Worker &worker)
             }
         }
 
-        if (viaLibarchive && !worker.lost) {
+        if (viaLibarchive && !worker.lost && !job->fastOnly) {
             if (!worker.reader)
                 worker.reader = m_first.another();
             // Step over the headers others decode; libarchive skips their data.

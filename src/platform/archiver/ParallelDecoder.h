@@ -38,6 +38,9 @@ public:
         QByteArray rawName;
         qint64 declared = -1; // size the header declares, -1 when none
         qint64 record = -1; // the fast path's record, -1 for libarchive
+        bool fastOnly = false; // never through libarchive: Fallback is Doubt
+        // Where the bytes go; not open: only checked, as the run does not
+        // ask for them (libarchive would still decode them in passing).
         OutputTree::PendingFile staged;
         // Given by the worker.
         State state = State::Queued;
