@@ -7,6 +7,7 @@
 #include "FuzzSupport.h"
 
 #include "platform/archiver/ArchiveFormat.h"
+#include "platform/archiver/CommandLine.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -53,6 +54,23 @@ inline QString writeArchive(const uint8_t *data, size_t size)
     }
     ::close(fd);
     return path;
+}
+
+// The extraction targets' switches, from the choice byte's value / 3: skip
+// damaged (1), replace always (2), LZH full paths (4), a filter (8); the
+// archive written from the bytes after the choice byte.
+inline arc::ExtractCommand extractCommand(uint8_t choice, const uint8_t *data, size_t size)
+{
+    const int switches = choice / 3;
+    arc::ExtractCommand command;
+    command.archive = writeArchive(data, size);
+    command.noProgress = true;
+    command.skipDamaged = switches & 1;
+    command.replaceAlways = switches & 2;
+    command.filterIsFullPath = formatOf(choice) != arc::ArchiveFormat::Lzh || (switches & 4);
+    if (switches & 8)
+        command.filter = QStringLiteral("*.txt");
+    return command;
 }
 
 } // namespace pellora::fuzz

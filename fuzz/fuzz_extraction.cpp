@@ -87,16 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const ArchiveFormat format = pellora::fuzz::formatOf(choice);
     const int switches = choice / 3;
 
-    ExtractCommand command;
     g_archive = QByteArrayView(data + 1, qsizetype(size - 1));
-    command.archive = pellora::fuzz::writeArchive(data + 1, size - 1);
+    ExtractCommand command = pellora::fuzz::extractCommand(choice, data + 1, size - 1);
     command.outputFolder = QFile::decodeName(g_output);
-    command.noProgress = true;
-    command.skipDamaged = switches & 1;
-    command.replaceAlways = switches & 2;
-    command.filterIsFullPath = format != ArchiveFormat::Lzh || (switches & 4);
-    if (switches & 8)
-        command.filter = QStringLiteral("*.txt");
 
     extract(format, command);
     // Again into what the first run left: files kept or replaced in place.

@@ -1,4 +1,5 @@
 #include "support/CabWriter.h"
+#include "support/LittleEndian.h"
 
 #include <QTest>
 #include <QtEndian>
@@ -10,20 +11,6 @@ namespace pellora::test {
 namespace {
 
 constexpr int kBlock = 0x8000;
-
-void put16(QByteArray &out, quint16 v)
-{
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
-
-void put32(QByteArray &out, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
 
 quint32 xorWords(const QByteArray &bytes, quint32 seed)
 {

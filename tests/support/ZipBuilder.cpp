@@ -1,4 +1,5 @@
 #include "support/ZipBuilder.h"
+#include "support/LittleEndian.h"
 
 #include "support/TestSupport.h"
 
@@ -17,20 +18,6 @@ quint32 crc32(const QByteArray &data)
             crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
-}
-
-void put16(QByteArray &out, quint16 value)
-{
-    char bytes[2];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 2);
-}
-
-void put32(QByteArray &out, quint32 value)
-{
-    char bytes[4];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, 4);
 }
 
 } // namespace

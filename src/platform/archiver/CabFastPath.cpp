@@ -2,6 +2,7 @@
 
 #include "platform/TextCodec.h"
 #include "platform/archiver/FastPath.h"
+#include "platform/archiver/ReadAt.h"
 
 #include <QString>
 #include <algorithm>
@@ -32,22 +33,6 @@ quint32 le32(const unsigned char *p)
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
 }
 
-bool readFully(int fd, qint64 offset, void *buffer, size_t size)
-{
-    auto *out = static_cast<char *>(buffer);
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, out, size, off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        out += got;
-        offset += got;
-        size -= size_t(got);
-    }
-    return true;
-}
-
 // Reads the headers through one buffer: most of them lie next to each other.
 class HeaderReader {
 public:
@@ -67,7 +52,7 @@ public:
         if (offset < m_start || end > m_start + qint64(m_buffer.size())) {
             const size_t size = size_t(std::min<qint64>(m_fileSize - offset, qint64(std::max(need, readAhead))));
             m_buffer.resize(size);
-            if (!readFully(m_fd, offset, m_buffer.data(), size)) {
+            if (!readExactlyAt(m_fd, offset, m_buffer.data(), size)) {
                 m_buffer.clear();
                 return nullptr;
             }
@@ -356,13 +341,13 @@ private:
     // Reads a block's packed bytes and checks them against its checksum.
     bool readPacked(const DataBlock &block)
     {
-        if (!cab::readFully(m_cabinet->fd, block.dataOffset, m_packed.data(), block.packedSize))
+        if (!readExactlyAt(m_cabinet->fd, block.dataOffset, m_packed.data(), block.packedSize))
             return false;
         if (block.checksum == 0)
             return true;
         const size_t headerPart = 4 + m_cabinet->layout.dataReserve;
         unsigned char header[4 + 255];
-        if (!cab::readFully(m_cabinet->fd, block.headerOffset + 4, header, headerPart))
+        if (!readExactlyAt(m_cabinet->fd, block.headerOffset + 4, header, headerPart))
             return false;
         const quint32 sum = cab::checksum(header, headerPart, cab::checksum(m_packed.data(), block.packedSize, 0));
         return sum == block.checksum;

@@ -1,5 +1,7 @@
 #include "platform/archiver/ZipFastPath.h"
 
+#include "platform/archiver/ReadAt.h"
+
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
@@ -49,26 +51,10 @@ quint64 le64(const char *p)
     return quint64(le32(p)) | (quint64(le32(p + 4)) << 32);
 }
 
-// Exactly size bytes at offset, or false.
-bool readAt(int fd, qint64 offset, char *buffer, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, buffer, size_t(size), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        buffer += n;
-        offset += n;
-        size -= n;
-    }
-    return true;
-}
-
 bool signatureAt(int fd, qint64 offset, const char *signature)
 {
     char bytes[4];
-    return readAt(fd, offset, bytes, 4) && std::memcmp(bytes, signature, 4) == 0;
+    return readExactlyAt(fd, offset, bytes, 4) && std::memcmp(bytes, signature, 4) == 0;
 }
 
 // The sizes and offset an extra field block may widen to 64 bits, and
@@ -146,7 +132,7 @@ std::optional<Directory> zip64Directory(int fd, qint64 fileSize, const char *loc
     if (recordAt > quint64(locatorAt) || quint64(locatorAt) - recordAt < quint64(kZip64EndSize))
         return std::nullopt;
     char record[kZip64EndSize];
-    if (!readAt(fd, qint64(recordAt), record, kZip64EndSize) || std::memcmp(record, "PK\006\006", 4) != 0)
+    if (!readExactlyAt(fd, qint64(recordAt), record, kZip64EndSize) || std::memcmp(record, "PK\006\006", 4) != 0)
         return std::nullopt;
     const quint64 recordSize = le64(record + 4) + 12;
     if (recordSize < quint64(kZip64EndSize) || recordSize > quint64(locatorAt) - recordAt)
@@ -168,7 +154,7 @@ std::optional<Directory> findDirectory(int fd, qint64 fileSize)
     const qint64 tail = std::min(kTailWindow, fileSize);
     const qint64 windowAt = fileSize - tail;
     QByteArray window(tail, Qt::Uninitialized);
-    if (!readAt(fd, windowAt, window.data(), tail))
+    if (!readExactlyAt(fd, windowAt, window.data(), tail))
         return std::nullopt;
     qint64 at = tail - kEndRecordSize;
     while (at >= 0 && std::memcmp(window.constData() + at, "PK\005\006", 4) != 0)
@@ -211,7 +197,7 @@ std::optional<QList<ZipRecord>> readRecords(int fd, qint64 fileSize, const Direc
     if (size <= 0 || size > kMaxDirectorySize || directory.end > fileSize)
         return std::nullopt;
     QByteArray bytes(size, Qt::Uninitialized);
-    if (!readAt(fd, directory.start, bytes.data(), size))
+    if (!readExactlyAt(fd, directory.start, bytes.data(), size))
         return std::nullopt;
     QList<ZipRecord> records;
     const char *p = bytes.constData();
@@ -305,7 +291,7 @@ private:
     qint64 dataStartOf(const ZipRecord &record) const
     {
         char h[kLocalHeaderSize];
-        if (!readAt(m_fd, record.localOffset, h, kLocalHeaderSize) || std::memcmp(h, "PK\003\004", 4) != 0)
+        if (!readExactlyAt(m_fd, record.localOffset, h, kLocalHeaderSize) || std::memcmp(h, "PK\003\004", 4) != 0)
             return -1;
         const quint16 flags = le16(h + 6);
         const qint64 nameLength = le16(h + 26);
@@ -317,7 +303,7 @@ private:
         if (crc != 0 && crc != record.crc)
             return -1;
         QByteArray rest(nameLength + extraLength, Qt::Uninitialized);
-        if (!readAt(m_fd, record.localOffset + kLocalHeaderSize, rest.data(), rest.size()))
+        if (!readExactlyAt(m_fd, record.localOffset + kLocalHeaderSize, rest.data(), rest.size()))
             return -1;
         if (std::memcmp(rest.constData(), record.name.constData(), size_t(nameLength)) != 0)
             return -1;
@@ -346,7 +332,7 @@ private:
             if (m_cancel.load(std::memory_order_relaxed))
                 return FastPath::Result::Cancelled;
             const qint64 chunk = std::min(left, kBlockSize);
-            if (!readAt(m_fd, at, m_in.get(), chunk))
+            if (!readExactlyAt(m_fd, at, m_in.get(), chunk))
                 return FastPath::Result::Fallback;
             crc = crc32_gzip_refl(crc, reinterpret_cast<unsigned char *>(m_in.get()), quint64(chunk));
             if (!sink.write(m_in.get(), size_t(chunk)))
@@ -370,7 +356,7 @@ private:
                 return FastPath::Result::Cancelled;
             if (s.avail_in == 0 && inputLeft > 0) {
                 const qint64 chunk = std::min(inputLeft, kBlockSize);
-                if (!readAt(m_fd, at, m_in.get(), chunk))
+                if (!readExactlyAt(m_fd, at, m_in.get(), chunk))
                     return FastPath::Result::Fallback;
                 at += chunk;
                 inputLeft -= chunk;
