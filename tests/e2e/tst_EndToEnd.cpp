@@ -27,6 +27,7 @@ private Q_SLOTS:
     void helpAndVersionAnswerOnStandardOutput();
     void undoLastBringsBackTheFolderBeforeTheRun();
     void theArchiverToolRecordsRunsThatUndo();
+    void theArchiverToolDecodesAsAsked();
     void aVersionedTarballIsRoutedByItsDoubleExtensionPattern_data();
     void aVersionedTarballIsRoutedByItsDoubleExtensionPattern();
 
@@ -285,6 +286,44 @@ void tst_EndToEnd::theArchiverToolRecordsRunsThatUndo()
     for (const core::HistoryRun &run : runs)
         QCOMPARE(core::undoRun(history, run.id).exitCode(), 0);
     QCOMPARE(test::treeState(target), afterFirst);
+}
+
+// The benchmark compares ways of decoding through these options: each must
+// take the way it names, and every way must leave the same tree.
+void tst_EndToEnd::theArchiverToolDecodesAsAsked()
+{
+    QList<test::ZipEntry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.append({ "d/f" + QByteArray::number(i), QByteArray(i * 997 + 1, char('a' + i % 26)) });
+    const QString archive = path(QStringLiteral("ways.zip"));
+    test::writeZip(archive, entries);
+    const auto run = [&](const QStringList &options, const QString &out, QString *counts) {
+        QProcess tool;
+        tool.start(QStringLiteral(PELLORA_ARC_BINARY),
+            QStringList{ QStringLiteral("run") } + options
+                + QStringList{ QStringLiteral("UNZIP32.DLL"),
+                    QStringLiteral("-x -i --i -o \"%1\" \"%2/\" \"*.*\"").arg(archive, out) });
+        if (!tool.waitForFinished(60000))
+            return -1;
+        *counts = QString::fromUtf8(tool.readAllStandardError()).trimmed();
+        return tool.exitCode();
+    };
+    QString counts;
+    const QString one = path(QStringLiteral("ways-one"));
+    QCOMPARE(run({ "--threads", "1", "--no-fast-paths", "--counts" }, one, &counts), 0);
+    QCOMPARE(counts, QStringLiteral("decoded ahead 0, through a fast path 0, handed back 0"));
+    const QString workers = path(QStringLiteral("ways-workers"));
+    QCOMPARE(run({ "--threads", "2", "--counts" }, workers, &counts), 0);
+    QCOMPARE(counts, QStringLiteral("decoded ahead 40, through a fast path 40, handed back 0"));
+    const QString libarchive = path(QStringLiteral("ways-libarchive"));
+    QCOMPARE(run({ "--counts", "--no-fast-paths", "--threads", "3" }, libarchive, &counts), 0);
+    QCOMPARE(counts, QStringLiteral("decoded ahead 40, through a fast path 0, handed back 0"));
+    QCOMPARE(test::fileHashes(workers), test::fileHashes(one));
+    QCOMPARE(test::fileHashes(libarchive), test::fileHashes(one));
+    QCOMPARE(test::fileHashes(one).size(), 40);
+    for (const QStringList &bad :
+        { QStringList{ "--threads", "0" }, QStringList{ "--threads", "x" }, QStringList{ "--threads" } })
+        QCOMPARE(run(bad, path(QStringLiteral("ways-bad")), &counts), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)
