@@ -8,6 +8,7 @@
 #include <archive_entry.h>
 #include <chrono>
 #include <sched.h>
+#include <system_error>
 
 namespace pellora::arc {
 
@@ -60,11 +61,16 @@ ParallelDecoder::ParallelDecoder(const ArchiveReader &first, const FastPath *fas
     , m_fast(fast)
     , m_progress(progress)
 {
-    for (int i = 0; i < workers; ++i)
-        m_threads.emplace_back([this] {
-            Worker worker;
-            work(worker);
-        });
+    try {
+        for (int i = 0; i < workers; ++i)
+            m_threads.emplace_back([this] {
+                Worker worker;
+                work(worker);
+            });
+    } catch (const std::system_error &) {
+        // Out of threads: those that started do the work; with none, every
+        // entry goes back to the run (see wait).
+    }
 }
 
 ParallelDecoder::~ParallelDecoder()
@@ -109,6 +115,8 @@ ParallelDecoder::Job::State ParallelDecoder::wait(Job &job)
         }
         if (job.state != Job::State::Queued && job.state != Job::State::Busy)
             return job.state;
+        if (m_threads.empty())
+            return Job::State::Doubt;
         m_changed.wait_for(lock, std::chrono::milliseconds(40));
     }
 }
