@@ -705,6 +705,15 @@ class Summary:
     def problems(self, tool: str) -> list[str]:
         return sorted({x.problem for x in self.runs.get(tool, []) if x.problem})
 
+    def pair_ratio(self, tool: str, reference: str) -> float | None:
+        """Median over the repetitions of tool's wall time / reference's in the
+        same repetition: the two ran seconds apart, so a load that
+        changes during the run moves this less than the ratio of the medians."""
+        a, b = self.runs.get(tool), self.runs.get(reference)
+        if not a or not b:
+            return None
+        return statistics.median(x.wall / y.wall for x, y in zip(a, b) if y.wall > 0)
+
     def figures(self, tool: str) -> dict:
         return {"median_s": self.median(tool), "peak_rss_kib": self.peak(tool),
                 "median_cpu_s": self.cpu(tool), "problems": self.problems(tool),
@@ -936,8 +945,9 @@ def main(argv: list[str]) -> int:
 
     log("")
     log(f"wall time: median of {args.reps} run(s) in seconds on the {large.size_mb} MB tree, {pin_text}; "
-        f"ratio = pellora/bsdtar; cpu r = the same of the median user+sys times (steadier on a busy "
-        f"machine, but no goal); '!' = that tool's tree or exit status was wrong")
+        f"ratio = pellora/bsdtar; pair r = median of the ratios within each repetition, cpu r = ratio of "
+        f"the median user+sys times (both steadier on a busy machine, but no goal); "
+        f"'!' = that tool's tree or exit status was wrong")
     if args.pin is not None:
         log(f"goal pinned: ratio at most {PINNED_FACTOR_GOAL:.2f} x the baseline's"
             + ("" if baseline else " (no --baseline-json: no verdict)"))
@@ -951,7 +961,7 @@ def main(argv: list[str]) -> int:
             log("NOTE: the baseline was " + ("" if baseline_info["pinned"] else "not ")
                 + "pinned and this run is " + ("" if args.pin is not None else "not ") + "pinned.")
     header = f"{'fmt':6s} {'output':6s} " + "".join(f"{t:>11s}" for t in columns) + \
-        f" {'ratio':>6s} {'goal':>6s} {'verdict':7s} {'cpu r':>6s}"
+        f" {'ratio':>6s} {'goal':>6s} {'verdict':7s} {'pair r':>6s} {'cpu r':>6s}"
     if baseline:
         header += f" {'base':>6s} {'factor':>6s}"
     header += f" {'load':>9s}"
@@ -963,6 +973,7 @@ def main(argv: list[str]) -> int:
             ratio = tp / tb if tp is not None and tb else None
             cp, cb = L.cpu("pellora"), L.cpu("bsdtar")
             cpu_ratio = cp / cb if cp is not None and cb else None
+            pair_ratio = L.pair_ratio("pellora", "bsdtar")
             base = baseline.get((out.name, fmt))
             factor = ratio / base if ratio is not None and base else None
             if args.pin is not None:
@@ -978,14 +989,14 @@ def main(argv: list[str]) -> int:
             line = f"{fmt:6s} {out.name:6s} " + "".join(
                 cell(L.median(t), bool(L.problems(t))) if t in L.runs else cell(None, False) for t in columns)
             line += f" {'%6.2f' % ratio if ratio is not None else '   n/a'} {goal_text:>6s} {verdict:7s}"
-            line += f" {'%6.2f' % cpu_ratio if cpu_ratio is not None else '   n/a'}"
+            line += "".join(f" {'%6.2f' % r if r is not None else '   n/a'}" for r in (pair_ratio, cpu_ratio))
             if baseline:
                 line += f" {'%6.2f' % base if base else '   n/a'} {'%6.2f' % factor if factor else '   n/a'}"
             line += f" {L.load[0]:4.2f}-{L.load[-1]:4.2f}"
             log(line)
             summary_json["outputs"][out.name]["formats"][fmt] = {
                 "ratio": ratio, "goal": None if args.pin is not None else ratio_goal(fmt, out.name),
-                "met": met, "cpu_ratio": cpu_ratio, "baseline_ratio": base, "factor": factor, "load": L.load,
+                "met": met, "pair_ratio": pair_ratio, "cpu_ratio": cpu_ratio, "baseline_ratio": base, "factor": factor, "load": L.load,
             }
 
     log("")
