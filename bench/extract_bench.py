@@ -1,20 +1,26 @@
 #!/usr/bin/env python3
-"""Extraction benchmark: pellora-arc against bsdtar on large LZH, ZIP, CAB,
-tar.gz, tar.xz and 7z archives.
+"""Extraction benchmark: pellora-arc against bsdtar and the other archivers on
+large LZH, ZIP, CAB, tar.gz, tar.xz and 7z archives, output on tmpfs and disk.
 
 Run by hand (it is not part of ctest):
 
     python3 bench/extract_bench.py [--work DIR] [--reps N] [--tool PATH]
                                    [--formats lzh,zip,cab,tar.gz,tar.xz,7z]
-                                   [--size-mb N]
+                                   [--outputs tmpfs,disk] [--size-mb N]
+                                   [--pin [CPU]] [--baseline-json FILE]
+                                   [--save-json FILE]
 
 It generates a deterministic tree of files (seeded pseudo-random text and
 incompressible random data), packs it with real archivers (jlha, zip, gcab, tar, 7z)
-and caches tree and archives under the work folder.  Then for each format it
-extracts the archive with pellora-arc and with bsdtar into fresh empty folders,
-alternating which goes first, and reports the median wall time, the ratio
-pellora/bsdtar, the peak resident memory of each child (from wait4), and
-pellora-arc's peak memory on a small archive versus the large one.
+and caches tree and archives under the work folder.  Then for each format and
+each output folder (one on tmpfs, one in the work folder) it extracts the
+archive with pellora-arc, bsdtar and the other archivers that read the format
+(7z, unzip, lhasa, cabextract) into fresh empty folders, taking turns going
+first, and reports the median wall time of each, the ratio pellora/bsdtar
+against its goal, the peak resident memory of each child (from wait4), and
+pellora-arc's peak memory on a small archive versus the large one.  With --pin
+every tool runs on one core, and with --baseline-json the ratios are compared
+with an earlier run's.
 
 Only the Python standard library is used.
 """
@@ -26,11 +32,13 @@ import hashlib
 import json
 import os
 import random
+import re
 import shutil
 import signal
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 from dataclasses import dataclass, field
@@ -45,7 +53,17 @@ DEFAULT_TOOL = REPO_ROOT / "build" / "src" / "tools" / "pellora-arc"
 GENERATOR_VERSION = 2
 SEED = 20240607
 
+# Goals for the ratio pellora/bsdtar of the median wall times, output on tmpfs:
+# there the file system's own cost does not hide the extractor's.
+TMPFS_GOALS = {"lzh": 0.60, "zip": 0.40, "cab": 0.50}
+# Everywhere else (the disk output, the other formats): not slower than bsdtar.
 RATIO_GOAL = 1.10
+# Pinned to one core, the ratio may be at most this factor of the baseline's.
+PINNED_FACTOR_GOAL = 1.05
+# Goals are judged on a median of at least this many runs.
+MIN_REPS_FOR_GOALS = 5
+# pellora-arc's peak memory on the large archive, at most.
+RSS_CAP_KIB = 32 * 1024
 # pellora-arc's peak memory counts as flat when the large archive needs at most
 # this much more than the small one (relative or absolute, whichever is larger).
 FLAT_REL = 0.20
@@ -55,6 +73,8 @@ FLAT_ABS_KIB = 8 * 1024
 NOISY_SPREAD = 0.15
 
 FORMATS = ("lzh", "zip", "cab", "tar.gz", "tar.xz", "7z")
+DEFAULT_FORMATS = ("lzh", "zip", "cab")
+OUTPUTS = ("tmpfs", "disk")
 
 # How pellora-arc is asked to extract each format: (library name, command line).
 PELLORA_CALLS = {
@@ -66,9 +86,27 @@ PELLORA_CALLS = {
     "7z": ("LIBARCHIVE.DLL", '-x -i --i -o "{archive}" "{outdir}/" "*.*"'),
 }
 
+# The peers: the formats each one reads and its quiet extraction into an
+# existing folder.  bsdtar is the reference of every ratio.  7z is left out
+# for tar.gz and tar.xz, where `7z x` only takes off the compression and
+# leaves the .tar.
+PEERS = {
+    "bsdtar": (FORMATS, ["bsdtar", "-xf", "{archive}", "-C", "{outdir}"]),
+    "7z": (("lzh", "zip", "cab", "7z"), ["7z", "x", "-y", "-bd", "-o{outdir}", "{archive}"]),
+    "unzip": (("zip",), ["unzip", "-q", "-o", "{archive}", "-d", "{outdir}"]),
+    "lhasa": (("lzh",), ["lhasa", "xq2fw={outdir}", "{archive}"]),
+    "cabextract": (("cab",), ["cabextract", "-q", "-d", "{outdir}", "{archive}"]),
+}
+TOOLS = ("pellora", *PEERS)
+# lhasa writes a name stored all in capitals, as old MS-DOS archivers did,
+# in small letters (README becomes readme); its trees are compared without
+# regard to case, their contents still byte for byte.
+FOLDS_CASE = ("lhasa",)
+
 # Debian package providing each external program, for error messages.
 PACKAGES = {"bsdtar": "libarchive-tools", "jlha": "jlha-utils", "zip": "zip", "gcab": "gcab",
-            "tar": "tar xz-utils", "7z": "p7zip-full"}
+            "tar": "tar xz-utils", "7z": "p7zip-full", "unzip": "unzip", "lhasa": "lhasa",
+            "cabextract": "cabextract", "taskset": "util-linux"}
 ARCHIVER = {"lzh": "jlha", "zip": "zip", "cab": "gcab", "tar.gz": "tar", "tar.xz": "tar", "7z": "7z"}
 
 MIB = 1024 * 1024
@@ -478,16 +516,24 @@ def launcher_floor(scratch: Path) -> int:
     return min(run_measured(["/bin/true"], scratch / "true.log", 30)[1] for _ in range(3))
 
 
-def verify(outdir: Path, manifest: dict, full: bool) -> str:
+def verify(outdir: Path, manifest: dict, full: bool, fold_case: bool = False) -> str:
     """Compare an extracted tree with the manifest.  Sizes of every file are
     checked; content hashes of every file when `full`, else of a sample.
-    Returns "" when equal, else a short description of the difference."""
-    want = {f["path"]: f for f in manifest["files"]}
+    With `fold_case`, names are compared without regard to case (the tree has
+    no two names that differ only in case).  Returns "" when equal, else a
+    short description of the difference."""
+    def key(path: str) -> str:
+        return path.lower() if fold_case else path
+
+    want = {key(f["path"]): f for f in manifest["files"]}
     have: dict[str, int] = {}
+    where: dict[str, str] = {}  # key -> the name as extracted
     for dirpath, _dirs, names in os.walk(outdir):
         for name in names:
             p = Path(dirpath, name)
-            have[p.relative_to(outdir).as_posix()] = p.stat().st_size
+            rel = p.relative_to(outdir).as_posix()
+            have[key(rel)] = p.stat().st_size
+            where[key(rel)] = rel
     missing = sorted(set(want) - set(have))
     extra = sorted(set(have) - set(want))
     problems = []
@@ -507,7 +553,7 @@ def verify(outdir: Path, manifest: dict, full: bool) -> str:
     bad_hash = []
     for p in common:
         h = hashlib.sha256()
-        with open(outdir / p, "rb") as f:
+        with open(outdir / where[p], "rb") as f:
             while chunk := f.read(4 * MIB):
                 h.update(chunk)
         if h.hexdigest() != want[p]["sha256"]:
@@ -524,24 +570,104 @@ def warm(path: Path) -> None:
             pass
 
 
-def extract_once(tool: str, fmt: str, archive: Path, manifest: dict, scratch: Path,
-                 pellora: Path, full_check: bool, timeout: float) -> RunResult:
-    outdir = scratch / f"out-{tool}-{fmt}"
+# --------------------------------------------------------------------------
+# Output folders
+# --------------------------------------------------------------------------
+
+TMPFS_TYPES = ("tmpfs", "ramfs")
+
+
+def decode_mount_field(text: str) -> str:
+    """/proc/mounts writes blanks, tabs and backslashes in paths as octal escapes."""
+    return re.sub(r"\\([0-7]{3})", lambda m: chr(int(m.group(1), 8)), text)
+
+
+def mount_of(path: Path) -> tuple[str, str]:
+    """(mount point, file-system type) of the mount holding `path`, from
+    /proc/mounts; the last of several mounts on one point is the visible one."""
+    try:
+        text = Path("/proc/mounts").read_text()
+    except OSError:
+        return "", "unknown"
+    target = os.path.realpath(path)
+    best, fstype = "", "unknown"
+    for line in text.splitlines():
+        fields = line.split()
+        if len(fields) < 3:
+            continue
+        mnt = decode_mount_field(fields[1])
+        inside = target == mnt or target.startswith(mnt.rstrip("/") + "/")
+        if inside and len(mnt) >= len(best):
+            best, fstype = mnt, fields[2]
+    return best, fstype
+
+
+@dataclass
+class Output:
+    name: str  # "tmpfs" | "disk"
+    root: Path  # the extracted trees go into folders under it
+    mount: str
+    fstype: str
+    owned: bool  # made by this run and removed at its end
+
+
+def pick_outputs(names: list[str], work: Path, tmpfs_dir: Path, need_bytes: int) -> list[Output]:
+    """The output folders asked for that can be used; the others are skipped with a note."""
+    outputs = []
+    for name in names:
+        if name == "disk":
+            root = work / "scratch"
+            root.mkdir(parents=True, exist_ok=True)
+            mnt, fstype = mount_of(root)
+            if fstype in TMPFS_TYPES:
+                log(f"NOTE: the disk output {root} is on {fstype} ({mnt}); its figures are not a disk's.")
+            outputs.append(Output("disk", root, mnt, fstype, False))
+            continue
+        if not tmpfs_dir.is_dir():
+            log(f"NOTE: {tmpfs_dir} does not exist: no tmpfs output, skipped.")
+            continue
+        mnt, fstype = mount_of(tmpfs_dir)
+        if fstype not in TMPFS_TYPES:
+            log(f"NOTE: {tmpfs_dir} is on {fstype} ({mnt or '?'}), not tmpfs: no tmpfs output, skipped.")
+            continue
+        st = os.statvfs(tmpfs_dir)
+        free = st.f_bavail * st.f_frsize
+        if free < need_bytes:
+            log(f"NOTE: {tmpfs_dir} has {free / MIB:.0f} MiB free, an extraction needs about "
+                f"{need_bytes / MIB:.0f} MiB: no tmpfs output, skipped.")
+            continue
+        root = Path(tempfile.mkdtemp(prefix="pellora-bench-", dir=tmpfs_dir))
+        outputs.append(Output("tmpfs", root, mnt, fstype, True))
+    return outputs
+
+
+# --------------------------------------------------------------------------
+# Running the tools
+# --------------------------------------------------------------------------
+
+def tool_command(tool: str, fmt: str, archive: Path, outdir: Path, pellora: Path) -> list[str]:
+    if tool == "pellora":
+        lib, args = PELLORA_CALLS[fmt]
+        return [str(pellora), "run", lib, args.format(archive=archive, outdir=outdir)]
+    return [a.format(archive=archive, outdir=outdir) for a in PEERS[tool][1]]
+
+
+def extract_once(tool: str, fmt: str, archive: Path, manifest: dict, out: Output, logdir: Path,
+                 pellora: Path, full_check: bool, timeout: float, pin: int | None) -> RunResult:
+    outdir = out.root / f"out-{tool}-{fmt}"
     if outdir.exists():
         shutil.rmtree(outdir)
     outdir.mkdir(parents=True)
-    if tool == "pellora":
-        lib, args = PELLORA_CALLS[fmt]
-        cmd = [str(pellora), "run", lib, args.format(archive=archive, outdir=outdir)]
-    else:
-        cmd = ["bsdtar", "-xf", str(archive), "-C", str(outdir)]
-    logfile = scratch / f"{tool}-{fmt}-{archive.stem}.log"
+    cmd = tool_command(tool, fmt, archive, outdir, pellora)
+    if pin is not None:
+        cmd = ["taskset", "-c", str(pin), *cmd]
+    logfile = logdir / f"{tool}-{fmt}-{archive.stem}-{out.name}.log"
     os.sync()  # let the previous run's writes settle before timing this one
     wall, rss, cpu, code = run_measured(cmd, logfile, timeout)
     problem = ""
     if code != 0:
         problem = f"exit {code}" if code > 0 else f"killed by signal {-code}"
-    diff = verify(outdir, manifest, full_check)
+    diff = verify(outdir, manifest, full_check, fold_case=tool in FOLDS_CASE)
     if diff:
         problem = f"{problem}; {diff}" if problem else diff
     shutil.rmtree(outdir)
@@ -552,7 +678,9 @@ def extract_once(tool: str, fmt: str, archive: Path, manifest: dict, scratch: Pa
 class Summary:
     fmt: str
     label: str
+    output: str = ""
     runs: dict = field(default_factory=dict)  # tool -> [RunResult]
+    load: list = field(default_factory=list)  # 1-minute load average before and after
 
     def median(self, tool: str) -> float | None:
         r = self.runs.get(tool)
@@ -577,22 +705,91 @@ class Summary:
     def problems(self, tool: str) -> list[str]:
         return sorted({x.problem for x in self.runs.get(tool, []) if x.problem})
 
+    def pair_ratio(self, tool: str, reference: str) -> float | None:
+        """Median over the repetitions of tool's wall time / reference's in the
+        same repetition: the two ran seconds apart, so a load that
+        changes during the run moves this less than the ratio of the medians."""
+        a, b = self.runs.get(tool), self.runs.get(reference)
+        if not a or not b:
+            return None
+        return statistics.median(x.wall / y.wall for x, y in zip(a, b) if y.wall > 0)
 
-def bench_set(ds: DataSet, fmt: str, reps: int, tools: list[str], scratch: Path,
-              pellora: Path, timeout: float) -> Summary:
-    s = Summary(fmt, ds.label, {t: [] for t in tools})
+    def figures(self, tool: str) -> dict:
+        return {"median_s": self.median(tool), "peak_rss_kib": self.peak(tool),
+                "median_cpu_s": self.cpu(tool), "problems": self.problems(tool),
+                "walls": [r.wall for r in self.runs[tool]],
+                "rss_kib": [r.maxrss_kib for r in self.runs[tool]]}
+
+
+def bench_set(ds: DataSet, fmt: str, reps: int, tools: list[str], out: Output, logdir: Path,
+              pellora: Path, timeout: float, pin: int | None) -> Summary:
+    s = Summary(fmt, ds.label, out.name, {t: [] for t in tools}, [os.getloadavg()[0]])
     archive = ds.archives[fmt]
     warm(archive)
     for i in range(reps):
-        order = tools if i % 2 == 0 else list(reversed(tools))
+        # Each tool goes first in turn, so none always runs after the same other.
+        k = i % len(tools)
+        order = tools[k:] + tools[:k]
         for tool in order:
-            r = extract_once(tool, fmt, archive, ds.manifest, scratch, pellora,
-                             full_check=(i == 0), timeout=timeout)
+            r = extract_once(tool, fmt, archive, ds.manifest, out, logdir, pellora,
+                             full_check=(i == 0), timeout=timeout, pin=pin)
             s.runs[tool].append(r)
             status = "ok" if r.ok else f"PROBLEM: {r.problem}"
-            log(f"    {ds.label:5s} {fmt} {tool:7s} rep {i + 1}: {r.wall:7.3f} s  "
+            log(f"    {out.name:5s} {ds.label:5s} {fmt:6s} {tool:10s} rep {i + 1}: {r.wall:7.3f} s  "
                 f"{r.maxrss_kib / 1024:6.1f} MiB  cpu {r.cpu:6.2f} s  {status}")
+    s.load.append(os.getloadavg()[0])
     return s
+
+
+# --------------------------------------------------------------------------
+# Goals and the baseline
+# --------------------------------------------------------------------------
+
+def load_baseline(path: Path) -> tuple[dict, dict]:
+    """The ratios of an earlier run's --save-json file, keyed by (output, format),
+    and that run's settings.  A file of this script's older layout (one output,
+    in the work folder) counts as the disk output."""
+    data = load_json(path)
+    if not isinstance(data, dict):
+        sys.exit(f"extract_bench: {path} is not a JSON file this script wrote")
+    ratios: dict[tuple[str, str], float] = {}
+    outputs = data.get("outputs")
+    if not isinstance(outputs, dict):
+        outputs = {"disk": {"formats": data.get("formats", {})}}
+    for out, o in outputs.items():
+        formats = o.get("formats", {}) if isinstance(o, dict) else {}
+        for fmt, f in formats.items():
+            r = f.get("ratio") if isinstance(f, dict) else None
+            if isinstance(r, (int, float)) and r > 0:
+                ratios[(out, fmt)] = float(r)
+    if not ratios:
+        sys.exit(f"extract_bench: {path} holds no ratio")
+    return ratios, {"pinned": data.get("pinned", False), "reps": data.get("reps"),
+                    "when": data.get("when"), "commit": data.get("commit")}
+
+
+def ratio_goal(fmt: str, output: str) -> float:
+    return TMPFS_GOALS.get(fmt, RATIO_GOAL) if output == "tmpfs" else RATIO_GOAL
+
+
+def memory_verdict(small_kib: int | None, large_kib: int | None) -> tuple[str, bool | None]:
+    """Text and verdict of pellora-arc's peak memory: at most the cap on the
+    large archive, and flat from the small archive to the large one."""
+    if small_kib is None or large_kib is None:
+        return "n/a", None
+    flat = large_kib - small_kib <= max(FLAT_ABS_KIB, small_kib * FLAT_REL)
+    capped = large_kib <= RSS_CAP_KIB
+    words = ["flat" if flat else "GROWS", "capped" if capped else "OVER CAP"]
+    return f"{'PASS' if flat and capped else 'MISS'} ({', '.join(words)})", flat and capped
+
+
+def git_commit() -> str | None:
+    try:
+        r = subprocess.run(["git", "-C", str(REPO_ROOT), "rev-parse", "--short", "HEAD"],
+                           capture_output=True, text=True, timeout=10)
+    except (OSError, subprocess.SubprocessError):
+        return None
+    return (r.stdout.strip() or None) if r.returncode == 0 else None
 
 
 # --------------------------------------------------------------------------
@@ -603,24 +800,51 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--work", type=Path, default=DEFAULT_WORK,
-                    help=f"folder for generated trees, archives and scratch output (default {DEFAULT_WORK})")
-    ap.add_argument("--reps", type=int, default=3, help="timed repetitions per tool and archive (default 3)")
+                    help=f"folder for generated trees, archives, logs and the disk output (default {DEFAULT_WORK})")
+    ap.add_argument("--reps", type=int, default=7,
+                    help=f"timed repetitions per tool and archive (default 7; goals need {MIN_REPS_FOR_GOALS})")
     ap.add_argument("--tool", type=Path, default=DEFAULT_TOOL, help=f"pellora-arc binary (default {DEFAULT_TOOL})")
-    ap.add_argument("--formats", default=",".join(FORMATS), help="comma-separated subset of " + ",".join(FORMATS))
+    ap.add_argument("--formats", default=",".join(DEFAULT_FORMATS),
+                    help=f"comma-separated subset of {','.join(FORMATS)} (default {','.join(DEFAULT_FORMATS)})")
+    ap.add_argument("--outputs", default=",".join(OUTPUTS),
+                    help="where the trees are extracted: tmpfs, disk or both (default tmpfs,disk)")
+    ap.add_argument("--tmpfs-dir", type=Path, default=Path("/dev/shm"),
+                    help="a tmpfs folder for the tmpfs output (default /dev/shm)")
     ap.add_argument("--size-mb", type=int, default=100,
                     help="size of the large tree in MB (default 100); the small tree is a quarter of it")
+    ap.add_argument("--pin", type=int, nargs="?", const=0, default=None, metavar="CPU",
+                    help="run every tool under taskset -c CPU (default CPU 0)")
+    ap.add_argument("--baseline-json", type=Path,
+                    help="an earlier run's --save-json file: print each ratio's factor against it")
     ap.add_argument("--timeout", type=float, default=600.0, help="seconds before one extraction is killed (default 600)")
-    ap.add_argument("--json", type=Path, help="also write all measurements to this file")
+    ap.add_argument("--save-json", "--json", dest="save_json", type=Path,
+                    help="also write this run's figures and every measurement to this file")
     args = ap.parse_args(argv)
     args.formats = [f.strip().lower() for f in args.formats.split(",") if f.strip()]
     bad = [f for f in args.formats if f not in FORMATS]
     if bad or not args.formats:
         ap.error(f"unknown format(s): {', '.join(bad) or '(none)'}; choose from {', '.join(FORMATS)}")
+    args.outputs = list(dict.fromkeys(o.strip().lower() for o in args.outputs.split(",") if o.strip()))
+    bad = [o for o in args.outputs if o not in OUTPUTS]
+    if bad or not args.outputs:
+        ap.error(f"unknown output(s): {', '.join(bad) or '(none)'}; choose from {', '.join(OUTPUTS)}")
     if args.reps < 1:
         ap.error("--reps must be at least 1")
+    if args.pin is not None and args.pin < 0:
+        ap.error("--pin takes a CPU number")
     if not 4 <= args.size_mb <= 1500:
         ap.error("--size-mb must be between 4 and 1500 (a CAB folder holds at most 2 GB)")
     return args
+
+
+def cell(seconds: float | None, bad: bool) -> str:
+    if seconds is None:
+        return f"{'-':>11s}"
+    return f"{seconds:10.3f}{'!' if bad else ' '}"
+
+
+def rss_cell(kib: int | None) -> str:
+    return f"{'-':>11s}" if kib is None else f"{kib / 1024:10.1f} "
 
 
 def main(argv: list[str]) -> int:
@@ -629,10 +853,20 @@ def main(argv: list[str]) -> int:
     if shutil.which("bsdtar") is None:
         sys.exit("extract_bench: bsdtar not found; install with "
                  "apt-get install -y --no-install-recommends libarchive-tools")
+    if args.pin is not None:
+        if shutil.which("taskset") is None:
+            sys.exit("extract_bench: taskset not found; install with apt-get install -y util-linux")
+        if args.pin not in os.sched_getaffinity(0):
+            sys.exit(f"extract_bench: CPU {args.pin} is not available to this process "
+                     f"(available: {sorted(os.sched_getaffinity(0))})")
+    baseline, baseline_info = ({}, {})
+    if args.baseline_json:
+        baseline, baseline_info = load_baseline(args.baseline_json)
     pellora = args.tool.resolve()
     have_pellora = pellora.is_file() and os.access(pellora, os.X_OK)
 
     t_start = time.perf_counter()
+    load_before = os.getloadavg()
     sets, gen_times = prepare(work, args.size_mb, args.formats)
     large, small = sets
 
@@ -647,78 +881,178 @@ def main(argv: list[str]) -> int:
                     f"  in {g['seconds']:6.1f} s  ({ARCHIVER[fmt]})")
     log("")
 
-    tools = ["pellora", "bsdtar"] if have_pellora else ["bsdtar"]
     if not have_pellora:
-        log(f"NOTE: {pellora} not found or not executable: measuring bsdtar only.")
-        log("      Build it first: cmake -S . -B build -G Ninja && cmake --build build")
-        log("")
+        log(f"NOTE: {pellora} not found or not executable: measuring the peers only.")
+        log("      Build it first: cmake -S . -B build -G Ninja && cmake --build build --target pellora-arc")
+    peers = []
+    for peer, (formats, cmd) in PEERS.items():
+        if not set(formats) & set(args.formats):
+            continue
+        if shutil.which(cmd[0]) is None:
+            log(f"NOTE: {cmd[0]} not found, skipped (Debian package {PACKAGES[peer]}).")
+        else:
+            peers.append(peer)
+    tools_of = {fmt: (["pellora"] if have_pellora else []) + [p for p in peers if fmt in PEERS[p][0]]
+                for fmt in args.formats}
+    columns = [t for t in TOOLS if any(t in tools_of[f] for f in args.formats)]
 
-    scratch = work / "scratch"
-    scratch.mkdir(exist_ok=True)
-    floor = launcher_floor(scratch)
-    log(f"peak RSS floor of the launcher (/bin/true): {floor / 1024:.1f} MiB")
-    results: dict[str, dict[str, Summary]] = {}
-    for fmt in args.formats:
-        log(f"{fmt}:")
-        results[fmt] = {}
-        for ds in (large, small):
-            results[fmt][ds.label] = bench_set(ds, fmt, args.reps, tools, scratch, pellora, args.timeout)
+    logdir = work / "scratch"
+    logdir.mkdir(parents=True, exist_ok=True)
+    outputs = pick_outputs(args.outputs, work, args.tmpfs_dir, int(large.size_mb * MIB * 1.2) + 64 * MIB)
+    if not outputs:
+        sys.exit("extract_bench: no output folder left to measure")
+    for out in outputs:
+        log(f"output {out.name:5s}: {out.root} ({out.fstype} on {out.mount})")
+    pin_text = f"every tool pinned to CPU {args.pin} (taskset)" if args.pin is not None else "not pinned"
+    log(f"{pin_text}; {os.cpu_count()} CPUs; load average before: "
+        + " ".join(f"{x:.2f}" for x in load_before))
+    if args.reps < MIN_REPS_FOR_GOALS:
+        log(f"NOTE: {args.reps} repetition(s): the goals are judged on a median of at least "
+            f"{MIN_REPS_FOR_GOALS}; the verdicts of this run are marked '?'.")
+
+    results: dict[tuple[str, str], dict[str, Summary]] = {}
+    try:
+        floor = launcher_floor(logdir)
+        log(f"peak RSS floor of the launcher (/bin/true): {floor / 1024:.1f} MiB")
+        for fmt in args.formats:
+            log(f"{fmt}:")
+            for out in outputs:
+                big = bench_set(large, fmt, args.reps, tools_of[fmt], out, logdir, pellora,
+                                args.timeout, args.pin)
+                # Only pellora-arc's memory on the small archive is asked for; it
+                # hardly varies, so a few runs suffice.
+                little = (bench_set(small, fmt, min(args.reps, 3), ["pellora"], out, logdir, pellora,
+                                    args.timeout, args.pin) if have_pellora else None)
+                results[(fmt, out.name)] = {"large": big, "small": little}
+    finally:
+        for out in outputs:
+            if out.owned:
+                shutil.rmtree(out.root, ignore_errors=True)
+    load_after = os.getloadavg()
 
     # ------------------------------------------------------------------ report
-    log("")
-    log(f"results: median of {args.reps} wall time(s) on the {large.size_mb} MB tree; "
-        f"peak RSS = max over runs; goal ratio <= {RATIO_GOAL:.2f}, memory flat small->large")
-    log(f"{'fmt':4s} {'pellora s':>9s} {'bsdtar s':>9s} {'ratio':>6s} {'':5s} "
-        f"{'pel MiB':>8s} {'bsd MiB':>8s}   {'pel MiB ' + str(small.size_mb) + 'MB->' + str(large.size_mb) + 'MB':>22s}  checks")
     exit_code = 0
-    summary_json: dict = {"rss_floor_kib": floor, "size_mb": large.size_mb, "small_mb": small.size_mb, "reps": args.reps,
-                          "tool": str(pellora) if have_pellora else None, "formats": {}}
+    unsure = "?" if args.reps < MIN_REPS_FOR_GOALS else ""
+    summary_json: dict = {
+        "when": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime()), "commit": git_commit(),
+        "tool": str(pellora) if have_pellora else None, "pinned": args.pin is not None, "pin_cpu": args.pin,
+        "reps": args.reps, "size_mb": large.size_mb, "small_mb": small.size_mb, "cpus": os.cpu_count(),
+        "load_before": list(load_before), "load_after": list(load_after), "rss_floor_kib": floor,
+        "baseline": {"file": str(args.baseline_json), **baseline_info} if args.baseline_json else None,
+        "outputs": {out.name: {"path": str(out.root), "fstype": out.fstype, "mount": out.mount, "formats": {}}
+                    for out in outputs},
+    }
+
+    log("")
+    log(f"wall time: median of {args.reps} run(s) in seconds on the {large.size_mb} MB tree, {pin_text}; "
+        f"ratio = pellora/bsdtar; pair r = median of the ratios within each repetition, cpu r = ratio of "
+        f"the median user+sys times (both steadier on a busy machine, but no goal); "
+        f"'!' = that tool's tree or exit status was wrong")
+    if args.pin is not None:
+        log(f"goal pinned: ratio at most {PINNED_FACTOR_GOAL:.2f} x the baseline's"
+            + ("" if baseline else " (no --baseline-json: no verdict)"))
+    else:
+        log("goals: on tmpfs " + ", ".join(f"{f} <= {g:.2f}" for f, g in TMPFS_GOALS.items())
+            + f"; otherwise <= {RATIO_GOAL:.2f}")
+    if baseline:
+        log(f"baseline {args.baseline_json}: {'pinned' if baseline_info['pinned'] else 'not pinned'}, "
+            f"{baseline_info['reps']} reps, {baseline_info['when']}, commit {baseline_info['commit']}")
+        if baseline_info["pinned"] != (args.pin is not None):
+            log("NOTE: the baseline was " + ("" if baseline_info["pinned"] else "not ")
+                + "pinned and this run is " + ("" if args.pin is not None else "not ") + "pinned.")
+    header = f"{'fmt':6s} {'output':6s} " + "".join(f"{t:>11s}" for t in columns) + \
+        f" {'ratio':>6s} {'goal':>6s} {'verdict':7s} {'pair r':>6s} {'cpu r':>6s}"
+    if baseline:
+        header += f" {'base':>6s} {'factor':>6s}"
+    header += f" {'load':>9s}"
+    log(header)
     for fmt in args.formats:
-        L, S = results[fmt]["large"], results[fmt]["small"]
-        tp, tb = L.median("pellora"), L.median("bsdtar")
-        ratio = tp / tb if tp is not None and tb else None
-        verdict = "" if ratio is None else ("ok" if ratio <= RATIO_GOAL else "SLOW")
-        rp_l, rp_s = L.peak("pellora"), S.peak("pellora")
-        if rp_l is not None and rp_s is not None:
-            grow = rp_l - rp_s
-            flat = grow <= max(FLAT_ABS_KIB, rp_s * FLAT_REL)
-            mem = f"{rp_s / 1024:7.1f} -> {rp_l / 1024:7.1f} {'flat' if flat else 'GROWS'}"
-        else:
-            flat, mem = None, f"{'n/a':>22s}"
-        probs = []
-        for tool in tools:
-            for ds_sum in (L, S):
-                for p in ds_sum.problems(tool):
-                    probs.append(f"{tool}/{ds_sum.label}: {p}")
-        checks = "same tree" if not probs else "DIFFERENT: " + " | ".join(probs)
-        log(f"{fmt:4s} {fmt_s(tp):>9s} {fmt_s(tb):>9s} "
-            f"{('%6.2f' % ratio) if ratio is not None else '   n/a'} {verdict:5s} "
-            f"{fmt_mib(rp_l):>8s} {fmt_mib(L.peak('bsdtar')):>8s}   {mem:>22s}  {checks}")
-        if probs or verdict == "SLOW" or flat is False:
-            exit_code = 1
-        summary_json["formats"][fmt] = {
-            ds_sum.label: {
-                tool: {"median_s": ds_sum.median(tool), "peak_rss_kib": ds_sum.peak(tool),
-                       "median_cpu_s": ds_sum.cpu(tool), "problems": ds_sum.problems(tool),
-                       "walls": [r.wall for r in ds_sum.runs[tool]],
-                       "rss_kib": [r.maxrss_kib for r in ds_sum.runs[tool]]}
-                for tool in tools
-            } for ds_sum in (L, S)
-        }
-        summary_json["formats"][fmt]["ratio"] = ratio
-    noisy = [f"{fmt} {t}" for fmt in args.formats for t in tools
-             if results[fmt]["large"].spread(t) > NOISY_SPREAD]
+        for out in outputs:
+            L = results[(fmt, out.name)]["large"]
+            tp, tb = L.median("pellora"), L.median("bsdtar")
+            ratio = tp / tb if tp is not None and tb else None
+            cp, cb = L.cpu("pellora"), L.cpu("bsdtar")
+            cpu_ratio = cp / cb if cp is not None and cb else None
+            pair_ratio = L.pair_ratio("pellora", "bsdtar")
+            base = baseline.get((out.name, fmt))
+            factor = ratio / base if ratio is not None and base else None
+            if args.pin is not None:
+                goal_text = f"x{PINNED_FACTOR_GOAL:.2f}" if base else "-"
+                met = None if factor is None else factor <= PINNED_FACTOR_GOAL
+            else:
+                goal = ratio_goal(fmt, out.name)
+                goal_text = f"{goal:.2f}"
+                met = None if ratio is None else ratio <= goal
+            verdict = "n/a" if met is None else ("PASS" if met else "MISS") + unsure
+            if met is False:
+                exit_code = 1
+            line = f"{fmt:6s} {out.name:6s} " + "".join(
+                cell(L.median(t), bool(L.problems(t))) if t in L.runs else cell(None, False) for t in columns)
+            line += f" {'%6.2f' % ratio if ratio is not None else '   n/a'} {goal_text:>6s} {verdict:7s}"
+            line += "".join(f" {'%6.2f' % r if r is not None else '   n/a'}" for r in (pair_ratio, cpu_ratio))
+            if baseline:
+                line += f" {'%6.2f' % base if base else '   n/a'} {'%6.2f' % factor if factor else '   n/a'}"
+            line += f" {L.load[0]:4.2f}-{L.load[-1]:4.2f}"
+            log(line)
+            summary_json["outputs"][out.name]["formats"][fmt] = {
+                "ratio": ratio, "goal": None if args.pin is not None else ratio_goal(fmt, out.name),
+                "met": met, "pair_ratio": pair_ratio, "cpu_ratio": cpu_ratio, "baseline_ratio": base, "factor": factor, "load": L.load,
+            }
+
+    log("")
+    log(f"peak RSS in MiB (max over the runs, {large.size_mb} MB tree; the launcher alone: {floor / 1024:.1f}); "
+        f"pellora-arc on {small.size_mb} MB -> {large.size_mb} MB, goal <= {RSS_CAP_KIB // 1024} MiB and flat")
+    log(f"{'fmt':6s} {'output':6s} " + "".join(f"{t:>11s}" for t in columns) + f"   {'pellora small -> large':22s}  verdict")
+    for fmt in args.formats:
+        for out in outputs:
+            L, S = results[(fmt, out.name)]["large"], results[(fmt, out.name)]["small"]
+            rp_s = S.peak("pellora") if S else None
+            rp_l = L.peak("pellora")
+            mem_text, mem_ok = memory_verdict(rp_s, rp_l)
+            if mem_ok is False:
+                exit_code = 1
+            span = f"{fmt_mib(rp_s)} -> {fmt_mib(rp_l)}" if rp_s is not None and rp_l is not None else "n/a"
+            log(f"{fmt:6s} {out.name:6s} " + "".join(rss_cell(L.peak(t)) for t in columns)
+                + f"   {span:22s}  {mem_text}")
+            entry = summary_json["outputs"][out.name]["formats"][fmt]
+            entry["pellora_rss_small_kib"], entry["pellora_rss_large_kib"] = rp_s, rp_l
+            entry["memory_met"] = mem_ok
+            entry["large"] = {t: L.figures(t) for t in L.runs}
+            entry["small"] = {t: S.figures(t) for t in S.runs} if S else {}
+
+    log("")
+    any_problem = False
+    for fmt in args.formats:
+        for out in outputs:
+            sums = [s for s in results[(fmt, out.name)].values() if s]
+            for tool in columns:
+                for s in sums:
+                    for p in s.problems(tool):
+                        any_problem = True
+                        counts = "" if tool in ("pellora", "bsdtar") else " (a peer: not counted in the exit status)"
+                        log(f"DIFFERENT {fmt} {out.name} {s.label} {tool}: {p}{counts}")
+                        if tool in ("pellora", "bsdtar"):
+                            exit_code = 1
+    if not any_problem:
+        log("checks: every tool's tree matched the source (names and sizes every run, SHA-256 of every file "
+            "on each tool's first run per format and output, a sample later)")
+    noisy = [f"{fmt} {out.name} {t}" for fmt in args.formats for out in outputs
+             for t in results[(fmt, out.name)]["large"].runs
+             if results[(fmt, out.name)]["large"].spread(t) > NOISY_SPREAD]
     if noisy:
         log(f"note: wall times spread more than {NOISY_SPREAD:.0%} around the median for "
             f"{', '.join(noisy)}; a ratio near the goal is not conclusive: "
-            + ("rerun with --reps 9" if args.reps < 9 else "is the machine busy? (see the cpu line)"))
-    log("")
-    log("cpu (user+sys, median, large tree): " + ", ".join(
-        f"{fmt} " + " / ".join(f"{t} {results[fmt]['large'].cpu(t):.2f} s" for t in tools)
-        for fmt in args.formats))
-    log(f"last outputs of each tool are in {scratch}/*.log; total time {time.perf_counter() - t_start:.0f} s")
-    if args.json:
-        args.json.write_text(json.dumps(summary_json, indent=1))
+            + ("rerun with --reps 9" if args.reps < 9 else "is the machine busy? (see the load and cpu lines)"))
+    for out in outputs:
+        log(f"cpu (user+sys, median, large tree, {out.name}): " + "; ".join(
+            f"{fmt} " + " / ".join(f"{t} {results[(fmt, out.name)]['large'].cpu(t):.2f}"
+                                   for t in results[(fmt, out.name)]["large"].runs)
+            for fmt in args.formats))
+    log("load average after: " + " ".join(f"{x:.2f}" for x in load_after))
+    log(f"last outputs of each tool are in {logdir}/*.log; total time {time.perf_counter() - t_start:.0f} s")
+    if args.save_json:
+        args.save_json.write_text(json.dumps(summary_json, indent=1))
+        log(f"figures written to {args.save_json}")
     if not have_pellora:
         return 2
     return exit_code

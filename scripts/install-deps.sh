@@ -3,7 +3,7 @@
 # skipped; installing needs root or sudo.
 #   scripts/install-deps.sh            build, run and test
 #   scripts/install-deps.sh fixtures   also the archivers that remake tests/data
-#   scripts/install-deps.sh bench      also the archivers and bsdtar for bench/
+#   scripts/install-deps.sh bench      also the archivers, bsdtar and the other extractors for bench/
 #   scripts/install-deps.sh fuzz       also clang and its libFuzzer and sanitizer runtimes for bench/fuzz/run.sh
 set -euo pipefail
 
@@ -26,7 +26,7 @@ pkgs=(
 )
 case "${1:-}" in
   fixtures) pkgs+=(jlha-utils zip p7zip-full gcab libarchive-tools python3 tar gzip bzip2 xz-utils zstd lz4) ;;
-  bench) pkgs+=(jlha-utils zip gcab libarchive-tools python3 tar xz-utils p7zip-full) ;;
+  bench) pkgs+=(jlha-utils zip gcab libarchive-tools python3 tar xz-utils p7zip-full unzip lhasa cabextract util-linux) ;;
   fuzz) pkgs+=(clang-14 libclang-rt-14-dev) ;;
   "") ;;
   *) echo "usage: $0 [fixtures|bench|fuzz]" >&2; exit 2 ;;
