@@ -21,7 +21,7 @@ namespace pellora::arc {
 
 namespace {
 constexpr size_t kBlockSize = 1 << 20;
-constexpr size_t kJumpBlockSize = 64 << 10;
+constexpr size_t kJumpBlockSize = 16 << 10;
 // Trying a place to go on from reads one header, not a whole block: a file
 // may hold many places that look right and are not.
 constexpr size_t kTrialBlockSize = 4096;

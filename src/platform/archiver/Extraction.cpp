@@ -288,20 +288,28 @@ Run::Pass Run::parallelPass(int threads)
     ParallelDecoder decoder(*m_reader, fast.get(), threads, m_progress);
     m_decoder = &decoder;
     const auto done = qScopeGuard([this] { m_decoder = nullptr; });
-    // Enough ahead to keep every worker busy behind an entry that takes long;
-    // each planned file holds one temporary file open.
-    const size_t lookAhead = size_t(threads) * 8;
+    // Far enough ahead that the other workers go on while one decodes a
+    // large entry the run waits for; not so far that the temporary files
+    // (one descriptor each) and the data not yet in place pile up.
+    const size_t maxEntries = size_t(threads) * 32;
+    const qint64 maxBytes = qint64(threads) * (64 << 20);
     std::deque<Planned> ahead;
+    qint64 bytesAhead = 0; // declared sizes of the entries planned behind the first
     qint64 header = 0;
     for (;; ++header) {
-        while (ahead.size() < lookAhead && (ahead.empty() || ahead.back().kind == Planned::Kind::Entry)) {
+        while (ahead.size() < maxEntries && (ahead.size() < 2 || bytesAhead < maxBytes)
+            && (ahead.empty() || ahead.back().kind == Planned::Kind::Entry)) {
             if (!plan(decoder, fast.get(), &ahead))
                 break;
+            if (ahead.size() > 1 && ahead.back().job)
+                bytesAhead += ahead.back().info.size;
         }
         if (ahead.empty())
             return Pass::Finished;
         Planned entry = std::move(ahead.front());
         ahead.pop_front();
+        if (!ahead.empty() && ahead.front().job)
+            bytesAhead -= ahead.front().info.size;
         if (entry.kind == Planned::Kind::End)
             return Pass::Finished;
         if (entry.kind == Planned::Kind::Fatal) {
