@@ -524,7 +524,7 @@ void Run::extractFile(const EntryPath &path, const EntryInfo &info)
             m_handover = true;
         if (m_handover || m_cancelledInEntry)
             return;
-        written = m_job->written;
+        written = m_job->written.load();
         ++g_decodedAhead;
         m_dataTaken.insert(m_jobHeader);
         if (m_job->viaFastPath)

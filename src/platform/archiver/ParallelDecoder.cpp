@@ -30,12 +30,12 @@ public:
         , m_progress(progress)
     {
     }
-    bool write(const char *data, size_t size) override { return writeAt(data, size, m_job.written); }
+    bool write(const char *data, size_t size) override { return writeAt(data, size, m_job.written.load()); }
     bool writeAt(const char *data, size_t size, qint64 offset)
     {
         if (size > 0 && m_job.staged.isOpen() && !m_job.staged.writeAt(data, size, offset))
             return false;
-        m_job.written = qMax(m_job.written, offset + qint64(size));
+        m_job.written.store(qMax(m_job.written.load(), offset + qint64(size)));
         if (m_progress)
             m_progress->addDecodedAhead(qint64(size));
         return true;
@@ -117,6 +117,9 @@ ParallelDecoder::Job::State ParallelDecoder::wait(Job &job)
             return job.state;
         if (m_threads.empty())
             return Job::State::Doubt;
+        // The entry the run waits for is the one shown: its bytes so far.
+        if (m_progress)
+            m_progress->entryDone(job.written.load(), 0);
         m_changed.wait_for(lock, std::chrono::milliseconds(40));
     }
 }
@@ -144,12 +147,13 @@ void ParallelDecoder::work(Worker &worker)
                 worker.fast = m_fast->decoder(m_stop);
             switch (worker.fast->decode(job->record, sink)) {
             case FastPath::Result::Written:
-                result = job->declared < 0 || job->written == job->declared ? Job::State::Ready : Job::State::Doubt;
+                result
+                    = job->declared < 0 || job->written.load() == job->declared ? Job::State::Ready : Job::State::Doubt;
                 job->viaFastPath = true;
                 viaLibarchive = false;
                 break;
             case FastPath::Result::Fallback:
-                job->written = 0;
+                job->written.store(0);
                 viaLibarchive = !job->fastOnly && (!job->staged.isOpen() || job->staged.restart());
                 break;
             case FastPath::Result::WriteFailed:

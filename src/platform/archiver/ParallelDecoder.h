@@ -44,7 +44,7 @@ public:
         OutputTree::PendingFile staged;
         // Given by the worker.
         State state = State::Queued;
-        qint64 written = 0;
+        std::atomic<qint64> written{ 0 }; // read meanwhile for the progress shown
         bool viaFastPath = false;
     };
 

@@ -26,7 +26,8 @@ public:
     void beginEntry(const QString &name, qint64 size);
     void addBytes(qint64 written, qint64 archivePosition);
     // Bytes a worker wrote ahead of the entry being shown: they count for
-    // the run only, until the run reaches their entry and calls entryDone.
+    // the run only. The entry shown has its bytes so far set by entryDone
+    // (the archive position only ever moves forward).
     void addDecodedAhead(qint64 written);
     void entryDone(qint64 written, qint64 archivePosition);
     Snapshot snapshot() const;
