@@ -172,6 +172,7 @@ private Q_SLOTS:
     void everyWayLeavesTheSameTreeAndReport();
     void cancelLeavesNoTemporaryFile_data();
     void cancelLeavesNoTemporaryFile();
+    void decodesOnlyBoundedlyAhead();
 
 private:
     QTemporaryDir m_built;
@@ -326,6 +327,46 @@ void tst_ParallelExtraction::cancelLeavesNoTemporaryFile()
     for (const QString &name : names)
         QVERIFY2(!name.contains(QStringLiteral(".~pellora-")), qPrintable(name));
     QCOMPARE(test::fileHashes(output).size(), 50);
+}
+
+// However many entries an archive holds, the workers run only so far ahead
+// of the run: each entry decoded ahead holds a temporary file open.
+void tst_ParallelExtraction::decodesOnlyBoundedlyAhead()
+{
+    if (!QDir(QStringLiteral("/proc/self/fd")).exists())
+        QSKIP("no /proc here to count open files by");
+    QTemporaryDir sandbox;
+    const QString archive = sandbox.filePath(QStringLiteral("many.zip"));
+    QList<test::ArchiveEntry> entries;
+    for (int i = 0; i < 1500; ++i)
+        entries.append({ "f" + QByteArray::number(i), QByteArray::number(i) });
+    test::writeZip(archive, entries);
+
+    class CountingDescriptors final : public arc::RunRecorder {
+    public:
+        qsizetype most = 0;
+        void folderCreated(const QStringList &) override { }
+        bool keepReplaced(const QStringList &, int, const QByteArray &) override { return true; }
+        void fileWritten(const QStringList &, int, const QByteArray &, quint32, bool) override
+        {
+            most = qMax(most, QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+        }
+        void linkCreated(const QStringList &, const QByteArray &) override { }
+    } recorder;
+    const qsizetype before = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+    arc::ExtractCommand command;
+    command.archive = archive;
+    command.outputFolder = sandbox.filePath(QStringLiteral("out/"));
+    command.threads = 2;
+    arc::setRunRecorder(&recorder);
+    const arc::ExtractionResult result = arc::runExtraction(arc::ArchiveFormat::Zip, command, nullptr);
+    arc::setRunRecorder(nullptr);
+
+    QCOMPARE(result.code, int(arc::kResultOk));
+    QCOMPARE(test::fileHashes(command.outputFolder).size(), 1500);
+    QVERIFY2(recorder.most > before, "no file was written");
+    // Two workers: 64 entries ahead at most, and a few descriptors of the run's own.
+    QVERIFY2(recorder.most - before <= 64 + 16, qPrintable(QString::number(recorder.most - before)));
 }
 
 QTEST_GUILESS_MAIN(tst_ParallelExtraction)
