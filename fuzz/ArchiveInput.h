@@ -10,10 +10,13 @@
 #include "platform/archiver/CommandLine.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstdio>
 #include <fcntl.h>
+#include <ftw.h>
 #include <unistd.h>
 
 namespace pellora::fuzz {
@@ -54,6 +57,17 @@ inline QString writeArchive(const uint8_t *data, size_t size)
     }
     ::close(fd);
     return path;
+}
+
+// Empties folder (it stays) for the next run; fails the run when it cannot.
+inline void clearFolder(const QByteArray &folder)
+{
+    const auto removeOne = [](const char *path, const struct stat *, int, FTW *ftw) {
+        if (ftw->level > 0 && ::remove(path) != 0)
+            fail("cannot clear the output folder", QFile::decodeName(path));
+        return 0;
+    };
+    check(::nftw(folder.constData(), removeOne, 16, FTW_PHYS | FTW_DEPTH) == 0, "cannot clear the output");
 }
 
 // The extraction targets' switches, from the choice byte's value / 3: skip

@@ -48,15 +48,6 @@ int inspect(const char *path, const struct stat *st, int, FTW *)
     return 0;
 }
 
-int removeOne(const char *path, const struct stat *, int, FTW *ftw)
-{
-    if (ftw->level == 0)
-        return 0; // the root stays for the next run
-    if (::remove(path) != 0)
-        fail("cannot clear the output folder", QFile::decodeName(path));
-    return 0;
-}
-
 void extract(ArchiveFormat format, const ExtractCommand &command)
 {
     const ExtractionResult result = runExtraction(format, command, nullptr);
@@ -97,6 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         command.replaceAlways = !command.replaceAlways;
         extract(format, command);
     }
-    check(::nftw(g_root.constData(), removeOne, 16, FTW_PHYS | FTW_DEPTH) == 0, "cannot clear the output");
+    pellora::fuzz::clearFolder(g_root);
     return 0;
 }

@@ -53,15 +53,6 @@ int describe(const char *path, const struct stat *st, int, FTW *)
     return 0;
 }
 
-int removeOne(const char *path, const struct stat *, int, FTW *ftw)
-{
-    if (ftw->level == 0)
-        return 0;
-    if (::remove(path) != 0)
-        fail("cannot clear the output folder", QFile::decodeName(path));
-    return 0;
-}
-
 // Code, report and tree of the runs the switches ask for, one way.
 QStringList runs(
     ArchiveFormat format, ExtractCommand command, int threads, bool fastPaths, const QByteArray &output, int switches)
@@ -79,7 +70,7 @@ QStringList runs(
         check(::nftw(output.constData(), describe, 16, FTW_PHYS) == 0, "cannot walk the output");
         command.replaceAlways = !command.replaceAlways;
     }
-    check(::nftw(output.constData(), removeOne, 16, FTW_PHYS | FTW_DEPTH) == 0, "cannot clear the output");
+    pellora::fuzz::clearFolder(output);
     return seen;
 }
 

@@ -349,6 +349,31 @@ ArchiveReader::Next ArchiveReader::skipDamagedHeader()
     return Next::Damaged;
 }
 
+ArchiveReader::DataEnd ArchiveReader::readData(
+    qint64 declared, const std::function<bool(const char *, size_t, qint64)> &write, const std::function<bool()> &stop)
+{
+    for (;;) {
+        const void *block = nullptr;
+        size_t length = 0;
+        la_int64_t offset = 0;
+        const int r = archive_read_data_block(m_archive, &block, &length, &offset);
+        if (r == ARCHIVE_EOF)
+            return DataEnd::Done;
+        if (r != ARCHIVE_OK)
+            return r == ARCHIVE_FATAL ? DataEnd::Fatal : DataEnd::Damaged;
+        if (declared >= 0) {
+            if (offset >= declared)
+                return DataEnd::Done;
+            if (offset + la_int64_t(length) > declared)
+                length = size_t(declared - offset);
+        }
+        if (!write(static_cast<const char *>(block), length, offset))
+            return DataEnd::WriteFailed;
+        if (stop && stop())
+            return DataEnd::Stopped;
+    }
+}
+
 QByteArray ArchiveReader::rawName() const
 {
     const char *raw = m_entry ? archive_entry_pathname(m_entry) : nullptr;

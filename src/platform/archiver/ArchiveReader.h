@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct archive;
@@ -46,6 +47,20 @@ public:
     std::unique_ptr<ArchiveReader> another(const FastPath *headerView = nullptr) const;
 
     Next next();
+
+    // How reading the current entry's data ended.
+    enum class DataEnd {
+        Done,
+        Damaged, // any warning: libarchive reports CRC mismatches as warnings
+        Fatal, // the archive cannot be read any further
+        WriteFailed, // write said no (errno as it left it)
+        Stopped, // stop said yes
+    };
+    // Hands the current entry's data to write block by block (data, size,
+    // offset; size may be 0), a body longer than declared cut there (-1: no
+    // size declared), and asks stop after each block.
+    DataEnd readData(qint64 declared, const std::function<bool(const char *, size_t, qint64)> &write,
+        const std::function<bool()> &stop = {});
 
     // From now on a damaged LZH header is not the end: next() answers Damaged
     // with the stretch of the file left unread, and the call after it goes

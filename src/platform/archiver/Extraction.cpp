@@ -16,7 +16,6 @@
 
 #include <QScopeGuard>
 
-#include <archive.h>
 #include <archive_entry.h>
 #include <atomic>
 #include <cerrno>
@@ -225,12 +224,8 @@ Run::Pass Run::sequentialPass(qint64 fromHeader)
         // A CAB reader that has read data decodes what it steps over, and
         // meets damage there, where a reader that has not does not: the data
         // taken is read again so this reader goes on as one reader would.
-        if (m_format == ArchiveFormat::Cab && m_dataTaken.count(i)) {
-            const void *block = nullptr;
-            size_t length = 0;
-            la_int64_t offset = 0;
-            while (archive_read_data_block(m_reader->handle(), &block, &length, &offset) == ARCHIVE_OK) { }
-        }
+        if (m_format == ArchiveFormat::Cab && m_dataTaken.count(i))
+            m_reader->readData(-1, [](const char *, size_t, qint64) { return true; });
     }
     for (;;) {
         const ArchiveReader::Next next = m_reader->next();
@@ -567,39 +562,32 @@ void Run::extractFile(const EntryPath &path, const EntryInfo &info)
 
 Run::DataEnd Run::copyData(OutputTree::PendingFile &file, qint64 declared, qint64 *written, QString *detail)
 {
-    archive *a = m_reader->handle();
-    for (;;) {
-        const void *block = nullptr;
-        size_t length = 0;
-        la_int64_t offset = 0;
-        const int r = archive_read_data_block(a, &block, &length, &offset);
-        if (r == ARCHIVE_EOF)
-            return DataEnd::Written;
-        // Any warning while reading data means the bytes are not to be trusted
-        // (libarchive reports CRC mismatches as warnings).
-        if (r != ARCHIVE_OK) {
-            *detail = damageReason(m_reader->errorString());
-            return r == ARCHIVE_FATAL ? DataEnd::Fatal : DataEnd::Damaged;
-        }
-        if (declared >= 0) {
-            // A body longer than its header says is cut at the declared size.
-            if (offset >= declared)
-                return DataEnd::Written;
-            if (offset + la_int64_t(length) > declared)
-                length = size_t(declared - offset);
-        }
-        if (length > 0 && !file.writeAt(static_cast<const char *>(block), length, offset)) {
-            *detail = OutputProblem{ OutputProblem::System, errno }.describe();
-            return DataEnd::NotWritten;
-        }
-        *written = qMax(*written, qint64(offset) + qint64(length));
-        if (m_progress) {
+    const auto write = [&](const char *data, size_t length, qint64 offset) {
+        if (length > 0 && !file.writeAt(data, length, offset))
+            return false;
+        *written = qMax(*written, offset + qint64(length));
+        if (m_progress)
             m_progress->addBytes(qint64(length), m_reader->position());
-            // A large entry is not waited out: the user asked to stop now.
-            if (m_progress->cancelRequested())
-                return DataEnd::Cancelled;
-        }
+        return true;
+    };
+    // A large entry is not waited out: the user asked to stop now.
+    const auto stop = [this] { return m_progress && m_progress->cancelRequested(); };
+    switch (m_reader->readData(declared, write, stop)) {
+    case ArchiveReader::DataEnd::Done:
+        return DataEnd::Written;
+    case ArchiveReader::DataEnd::Damaged:
+        *detail = damageReason(m_reader->errorString());
+        return DataEnd::Damaged;
+    case ArchiveReader::DataEnd::Fatal:
+        *detail = damageReason(m_reader->errorString());
+        return DataEnd::Fatal;
+    case ArchiveReader::DataEnd::WriteFailed:
+        *detail = OutputProblem{ OutputProblem::System, errno }.describe();
+        return DataEnd::NotWritten;
+    case ArchiveReader::DataEnd::Stopped:
+        break;
     }
+    return DataEnd::Cancelled;
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "platform/archiver/FastPath.h"
 #include "platform/archiver/Progress.h"
 
-#include <archive.h>
 #include <archive_entry.h>
 #include <chrono>
 #include <sched.h>
@@ -180,33 +179,22 @@ void ParallelDecoder::work(Worker &worker)
             if (!e || worker.reader->rawName() != job->rawName || declared != job->declared) {
                 worker.lost = true;
             } else {
-                result = Job::State::Ready;
-                for (;;) {
-                    if (stopping()) {
-                        result = Job::State::Cancelled;
-                        break;
-                    }
-                    const void *block = nullptr;
-                    size_t length = 0;
-                    la_int64_t offset = 0;
-                    const int r = archive_read_data_block(worker.reader->handle(), &block, &length, &offset);
-                    if (r == ARCHIVE_EOF)
-                        break;
-                    if (r != ARCHIVE_OK) {
-                        result = Job::State::Doubt;
-                        worker.lost = r == ARCHIVE_FATAL;
-                        break;
-                    }
-                    if (declared >= 0) {
-                        if (offset >= declared)
-                            break;
-                        if (offset + la_int64_t(length) > declared)
-                            length = size_t(declared - offset);
-                    }
-                    if (!sink.writeAt(static_cast<const char *>(block), length, offset)) {
-                        result = Job::State::Doubt;
-                        break;
-                    }
+                switch (worker.reader->readData(
+                    declared,
+                    [&](const char *data, size_t length, qint64 offset) { return sink.writeAt(data, length, offset); },
+                    stopping)) {
+                case ArchiveReader::DataEnd::Done:
+                    result = Job::State::Ready;
+                    break;
+                case ArchiveReader::DataEnd::Stopped:
+                    result = Job::State::Cancelled;
+                    break;
+                case ArchiveReader::DataEnd::Fatal:
+                    worker.lost = true;
+                    break;
+                case ArchiveReader::DataEnd::Damaged:
+                case ArchiveReader::DataEnd::WriteFailed:
+                    break;
                 }
             }
         }
